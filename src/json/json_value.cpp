@@ -1,0 +1,235 @@
+// The value tree: storage, moves, safe destruction of deep trees, adds and look-ups.
+#include "json/json.h"
+
+#include <charconv>
+#include <memory>
+#include <utility>
+
+namespace vantrel::json {
+
+namespace {
+
+bool IsNonEmptyContainer(const Value& v) noexcept {
+    return (v.kind() == Kind::Array && !v.items().empty()) ||
+           (v.kind() == Kind::Object && !v.members().empty());
+}
+
+}  // namespace
+
+void Value::MoveFrom(Value& other) noexcept {
+    kind_ = other.kind_;
+    switch (kind_) {
+    case Kind::String:
+    case Kind::Number:
+        std::construct_at(&s_.text, std::move(other.s_.text));
+        break;
+    case Kind::Array:
+        std::construct_at(&s_.items, std::move(other.s_.items));
+        break;
+    case Kind::Object:
+        std::construct_at(&s_.members, std::move(other.s_.members));
+        break;
+    case Kind::True:
+    case Kind::False:
+    case Kind::Null:
+        break;
+    }
+}
+
+Value::Value(Value&& other) noexcept { MoveFrom(other); }
+
+Value& Value::operator=(Value&& other) noexcept {
+    if (this != &other) {
+        // `other` may sit inside this tree: take it out before this tree goes.
+        Value taken(std::move(other));
+        Destroy();
+        MoveFrom(taken);
+    }
+    return *this;
+}
+
+Value::~Value() { Destroy(); }
+
+void Value::Destroy() noexcept {
+    switch (kind_) {
+    case Kind::String:
+    case Kind::Number:
+        std::destroy_at(&s_.text);
+        break;
+    case Kind::Array:
+        if (HasNestedContainer()) TearDownNested();
+        std::destroy_at(&s_.items);
+        break;
+    case Kind::Object:
+        if (HasNestedContainer()) TearDownNested();
+        std::destroy_at(&s_.members);
+        break;
+    case Kind::True:
+    case Kind::False:
+    case Kind::Null:
+        break;
+    }
+    kind_ = Kind::Null;
+}
+
+bool Value::HasNestedContainer() const noexcept {
+    if (kind_ == Kind::Array) {
+        for (const Value& item : s_.items)
+            if (IsNonEmptyContainer(item)) return true;
+    } else if (kind_ == Kind::Object) {
+        for (const Member& m : s_.members)
+            if (IsNonEmptyContainer(m.value)) return true;
+    }
+    return false;
+}
+
+// Frees the containers below this one without recursion: every non-empty container
+// child is moved onto a work list (leaving an empty container behind), and each one
+// taken off the list gives up its own container children the same way before it is
+// freed, so every destructor that actually runs sees a flat container.
+void Value::TearDownNested() noexcept {
+    std::vector<Value> pending;
+    auto take_children = [&pending](Value& v) {
+        if (v.kind_ == Kind::Array) {
+            for (Value& item : v.s_.items)
+                if (IsNonEmptyContainer(item)) pending.push_back(std::move(item));
+        } else if (v.kind_ == Kind::Object) {
+            for (Member& m : v.s_.members)
+                if (IsNonEmptyContainer(m.value)) pending.push_back(std::move(m.value));
+        }
+    };
+    take_children(*this);
+    while (!pending.empty()) {
+        Value v(std::move(pending.back()));
+        pending.pop_back();
+        take_children(v);
+    }
+}
+
+Value Value::Object() { return Object(std::vector<Member>()); }
+
+Value Value::Object(std::vector<Member> members) {
+    Value v;
+    std::construct_at(&v.s_.members, std::move(members));
+    v.kind_ = Kind::Object;
+    return v;
+}
+
+Value Value::Array() { return Array(std::vector<Value>()); }
+
+Value Value::Array(std::vector<Value> items) {
+    Value v;
+    std::construct_at(&v.s_.items, std::move(items));
+    v.kind_ = Kind::Array;
+    return v;
+}
+
+Value Value::String(std::u16string text) {
+    Value v;
+    std::construct_at(&v.s_.text, std::move(text));
+    v.kind_ = Kind::String;
+    return v;
+}
+
+Value Value::NumberText(std::u16string text) {
+    Value v;
+    std::construct_at(&v.s_.text, std::move(text));
+    v.kind_ = Kind::Number;
+    return v;
+}
+
+Value Value::Number(std::int32_t number) {
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, number);
+    return NumberText(std::u16string(digits, result.ptr));
+}
+
+const std::u16string& Value::text() const noexcept {
+    static const std::u16string empty;
+    return (kind_ == Kind::String || kind_ == Kind::Number) ? s_.text : empty;
+}
+
+const std::vector<Member>& Value::members() const noexcept {
+    static const std::vector<Member> empty;
+    return kind_ == Kind::Object ? s_.members : empty;
+}
+
+const std::vector<Value>& Value::items() const noexcept {
+    static const std::vector<Value> empty;
+    return kind_ == Kind::Array ? s_.items : empty;
+}
+
+Value& Value::AddMember(std::u16string name, Value tree) & {
+    if (kind_ == Kind::Object && !name.empty())
+        s_.members.push_back(Member{std::move(name), std::move(tree)});
+    return *this;
+}
+
+Value& Value::AddMember(std::u16string name, std::unique_ptr<Value> tree) & {
+    if (tree) AddMember(std::move(name), std::move(*tree));
+    return *this;
+}
+
+Value& Value::AddMember(std::u16string name, std::u16string text) & {
+    if (kind_ == Kind::Object && !name.empty())
+        s_.members.push_back(Member{std::move(name), String(std::move(text))});
+    return *this;
+}
+
+Value& Value::AddMember(std::u16string name, std::int32_t number) & {
+    if (kind_ == Kind::Object && !name.empty())
+        s_.members.push_back(Member{std::move(name), Number(number)});
+    return *this;
+}
+
+Value& Value::AddItem(Value item) & {
+    if (kind_ == Kind::Array) s_.items.push_back(std::move(item));
+    return *this;
+}
+
+const Value* Value::MemberByName(std::u16string_view name) const noexcept {
+    if (kind_ != Kind::Object) return nullptr;
+    for (const Member& m : s_.members)
+        if (m.name == name) return &m.value;
+    return nullptr;
+}
+
+const Value* FindByPath(const Value* value, std::u16string_view path) noexcept {
+    std::size_t pos = 0;
+    bool first = true;
+    while (value != nullptr && pos < path.size()) {
+        if (path[pos] == u'[') {
+            // Index step: decimal digits and a closing bracket.
+            ++pos;
+            const std::size_t digits_start = pos;
+            std::size_t index = 0;
+            bool too_big = false;
+            while (pos < path.size() && path[pos] >= u'0' && path[pos] <= u'9') {
+                if (index > (SIZE_MAX - 9) / 10)
+                    too_big = true;
+                else
+                    index = index * 10 + static_cast<std::size_t>(path[pos] - u'0');
+                ++pos;
+            }
+            if (pos == digits_start || pos == path.size() || path[pos] != u']') return nullptr;
+            ++pos;
+            if (value->kind() != Kind::Array || too_big || index >= value->items().size())
+                return nullptr;
+            value = &value->items()[index];
+        } else {
+            // Name step: the first step starts right away, a later one after its '.'.
+            if (!first) {
+                if (path[pos] != u'.') return nullptr;
+                ++pos;
+            }
+            std::size_t end = pos;
+            while (end < path.size() && path[end] != u'.' && path[end] != u'[') ++end;
+            value = value->MemberByName(path.substr(pos, end - pos));
+            pos = end;
+        }
+        first = false;
+    }
+    return value;
+}
+
+}  // namespace vantrel::json
