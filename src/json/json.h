@@ -34,9 +34,10 @@ class Value {
 public:
     // A null value.
     Value() noexcept : kind_(Kind::Null) {}
-    ~Value();
+    ~Value() { Destroy(); }
 
-    Value(Value&& other) noexcept;
+    // A moved-from value is null.
+    Value(Value&& other) noexcept { MoveFrom(other); }
     // Safe even when `other` lives inside this value's own tree.
     Value& operator=(Value&& other) noexcept;
     Value(const Value&) = delete;
@@ -102,8 +103,7 @@ private:
     explicit Value(Kind kind) noexcept : kind_(kind) {}
     void MoveFrom(Value& other) noexcept;
     void Destroy() noexcept;
-    void TearDownNested() noexcept;
-    bool HasNestedContainer() const noexcept;
+    void DestroyContainer() noexcept;
 
     union Storage {
         Storage() noexcept {}
@@ -121,6 +121,79 @@ struct Member {
     std::u16string name;
     Value value;
 };
+
+// Moves and destruction of scalars are on every path of the parse; they stay inline.
+
+inline void Value::MoveFrom(Value& other) noexcept {
+    kind_ = other.kind_;
+    switch (kind_) {
+    case Kind::String:
+    case Kind::Number:
+        std::construct_at(&s_.text, std::move(other.s_.text));
+        std::destroy_at(&other.s_.text);
+        break;
+    case Kind::Array:
+        std::construct_at(&s_.items, std::move(other.s_.items));
+        std::destroy_at(&other.s_.items);
+        break;
+    case Kind::Object:
+        std::construct_at(&s_.members, std::move(other.s_.members));
+        std::destroy_at(&other.s_.members);
+        break;
+    case Kind::True:
+    case Kind::False:
+    case Kind::Null:
+        break;
+    }
+    other.kind_ = Kind::Null;
+}
+
+inline void Value::Destroy() noexcept {
+    switch (kind_) {
+    case Kind::String:
+    case Kind::Number:
+        std::destroy_at(&s_.text);
+        break;
+    case Kind::Array:
+    case Kind::Object:
+        DestroyContainer();
+        break;
+    case Kind::True:
+    case Kind::False:
+    case Kind::Null:
+        break;
+    }
+    kind_ = Kind::Null;
+}
+
+inline Value& Value::operator=(Value&& other) noexcept {
+    if (this == &other) return *this;
+    if (IsContainer()) {
+        // `other` may sit inside this tree: take it out before this tree goes.
+        Value taken(std::move(other));
+        Destroy();
+        MoveFrom(taken);
+    } else {
+        Destroy();
+        MoveFrom(other);
+    }
+    return *this;
+}
+
+inline const std::u16string& Value::text() const noexcept {
+    static const std::u16string empty;
+    return (kind_ == Kind::String || kind_ == Kind::Number) ? s_.text : empty;
+}
+
+inline const std::vector<Member>& Value::members() const noexcept {
+    static const std::vector<Member> empty;
+    return kind_ == Kind::Object ? s_.members : empty;
+}
+
+inline const std::vector<Value>& Value::items() const noexcept {
+    static const std::vector<Value> empty;
+    return kind_ == Kind::Array ? s_.items : empty;
+}
 
 // Parses JSON text. The text is taken as UTF-8: Parse converts the code units to
 // UTF-8 first (an unpaired surrogate becomes U+FFFD) and then reads the bytes exactly

@@ -17,26 +17,33 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // point and digits, then optionally e or E, an optional sign and digits. Values too small for a double read as zero and are fine; values too large
 // are not.
 bool ReadsAsDouble(std::u16string_view text) {
-    std::string ascii;
-    ascii.reserve(text.size());
-    for (char16_t c : text) {
-        if (c > 0x7F) return false;
-        ascii.push_back(static_cast<char>(c));
+    // Narrowed to ASCII for from_chars; short texts (nearly all) need no heap.
+    char small[64];
+    std::string large;
+    char* narrow = small;
+    if (text.size() > sizeof small) {
+        large.resize(text.size());
+        narrow = large.data();
     }
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        if (text[k] > 0x7F) return false;
+        narrow[k] = static_cast<char>(text[k]);
+    }
+    const std::string_view ascii(narrow, text.size());
     std::size_t i = 0;
     if (i < ascii.size() && (ascii[i] == '+' || ascii[i] == '-')) ++i;
     const std::size_t mantissa_start = i;
     std::size_t int_digits = 0, digits = 0;
     // Position (among all mantissa digits) of the first non-zero digit.
-    std::size_t first_nonzero = std::string::npos;
+    std::size_t first_nonzero = std::string_view::npos;
     for (; i < ascii.size() && IsDigit(ascii[i]); ++i, ++int_digits, ++digits)
-        if (ascii[i] != '0' && first_nonzero == std::string::npos) first_nonzero = digits;
+        if (ascii[i] != '0' && first_nonzero == std::string_view::npos) first_nonzero = digits;
     if (int_digits == 0) return false;
     if (i < ascii.size() && ascii[i] == '.') {
         ++i;
         if (i == ascii.size() || !IsDigit(ascii[i])) return false;
         for (; i < ascii.size() && IsDigit(ascii[i]); ++i, ++digits)
-            if (ascii[i] != '0' && first_nonzero == std::string::npos) first_nonzero = digits;
+            if (ascii[i] != '0' && first_nonzero == std::string_view::npos) first_nonzero = digits;
     }
     long long exponent = 0;
     if (i < ascii.size() && (ascii[i] == 'e' || ascii[i] == 'E')) {
@@ -49,7 +56,7 @@ bool ReadsAsDouble(std::u16string_view text) {
         if (negative) exponent = -exponent;
     }
     if (i != ascii.size()) return false;
-    if (first_nonzero == std::string::npos) return true;  // zero
+    if (first_nonzero == std::string_view::npos) return true;  // zero
 
     double parsed;
     const char* begin = ascii.data() + mantissa_start;

@@ -137,17 +137,19 @@ private:
         return true;
     }
     bool ReadString();
+    bool ReadEscapedString(const Byte* run);
     bool ReadNumber(Value& out);
     bool ReadMemberName();
     Value CloseContainer();
-    Step Place(Value v);
+    Step Place(Value&& v);
 
     const Byte* p_;
     const Byte* end_;
     std::vector<Frame> frames_;
     std::vector<Value> items_;
     std::vector<Member> members_;
-    std::u16string scratch_;
+    std::u16string text_;     // the string just read
+    std::u16string scratch_;  // where a string with escapes or non-ASCII is assembled
     std::unique_ptr<Value> root_;
 };
 
@@ -176,7 +178,7 @@ std::unique_ptr<Value> Parser::Run() {
         }
         case '"':
             if (!ReadString()) return nullptr;
-            v = Value::String(scratch_);
+            v = Value::String(std::move(text_));
             break;
         case 't':
             if (!Literal("true")) return nullptr;
@@ -206,7 +208,7 @@ std::unique_ptr<Value> Parser::Run() {
 
 // Puts a finished value where it belongs and reads on up to the start of the next
 // value, closing every container whose end comes first.
-Parser::Step Parser::Place(Value v) {
+Parser::Step Parser::Place(Value&& v) {
     for (;;) {
         if (frames_.empty()) {
             if (p_ != end_) return Step::Fail;
@@ -259,17 +261,34 @@ bool Parser::ReadMemberName() {
     if (p_ == end_ || *p_ != ':') return false;
     ++p_;
     SkipWhiteSpace();
-    members_.push_back(Member{std::u16string(scratch_), Value()});
+    members_.push_back(Member{std::move(text_), Value()});
     return true;
 }
 
-// Reads a string starting at its opening quotation mark into scratch_.
+bool IsPlainStringByte(Byte c) { return c != '"' && c != '\\' && c < 0x80; }
+
+// Reads a string starting at its opening quotation mark into text_.
 bool Parser::ReadString() {
     ++p_;
+    const Byte* run = p_;
+    while (p_ < end_ && IsPlainStringByte(*p_)) ++p_;
+    if (p_ < end_ && *p_ == '"') {
+        // Plain ASCII, the common case: widened straight into its own string.
+        text_ = std::u16string(run, p_);
+        ++p_;
+        return true;
+    }
+    return ReadEscapedString(run);
+}
+
+// The general case: escapes and UTF-8 sequences, assembled in scratch_ from `run`
+// (the first byte of the string) on.
+bool Parser::ReadEscapedString(const Byte* run) {
+    p_ = run;
     scratch_.clear();
     for (;;) {
-        const Byte* run = p_;
-        while (p_ < end_ && *p_ != '"' && *p_ != '\\' && *p_ < 0x80) ++p_;
+        run = p_;
+        while (p_ < end_ && IsPlainStringByte(*p_)) ++p_;
         if (p_ != run) {
             const std::size_t old = scratch_.size();
             scratch_.resize(old + static_cast<std::size_t>(p_ - run));
@@ -280,6 +299,7 @@ bool Parser::ReadString() {
         const Byte c = *p_;
         if (c == '"') {
             ++p_;
+            text_ = scratch_;
             return true;
         }
         if (c >= 0x80) {

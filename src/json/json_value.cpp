@@ -14,96 +14,50 @@ bool IsNonEmptyContainer(const Value& v) noexcept {
            (v.kind() == Kind::Object && !v.members().empty());
 }
 
-}  // namespace
-
-void Value::MoveFrom(Value& other) noexcept {
-    kind_ = other.kind_;
-    switch (kind_) {
-    case Kind::String:
-    case Kind::Number:
-        std::construct_at(&s_.text, std::move(other.s_.text));
-        break;
-    case Kind::Array:
-        std::construct_at(&s_.items, std::move(other.s_.items));
-        break;
-    case Kind::Object:
-        std::construct_at(&s_.members, std::move(other.s_.members));
-        break;
-    case Kind::True:
-    case Kind::False:
-    case Kind::Null:
-        break;
-    }
-}
-
-Value::Value(Value&& other) noexcept { MoveFrom(other); }
-
-Value& Value::operator=(Value&& other) noexcept {
-    if (this != &other) {
-        // `other` may sit inside this tree: take it out before this tree goes.
-        Value taken(std::move(other));
-        Destroy();
-        MoveFrom(taken);
-    }
-    return *this;
-}
-
-Value::~Value() { Destroy(); }
-
-void Value::Destroy() noexcept {
-    switch (kind_) {
-    case Kind::String:
-    case Kind::Number:
-        std::destroy_at(&s_.text);
-        break;
-    case Kind::Array:
-        if (HasNestedContainer()) TearDownNested();
-        std::destroy_at(&s_.items);
-        break;
-    case Kind::Object:
-        if (HasNestedContainer()) TearDownNested();
-        std::destroy_at(&s_.members);
-        break;
-    case Kind::True:
-    case Kind::False:
-    case Kind::Null:
-        break;
-    }
-    kind_ = Kind::Null;
-}
-
-bool Value::HasNestedContainer() const noexcept {
-    if (kind_ == Kind::Array) {
-        for (const Value& item : s_.items)
-            if (IsNonEmptyContainer(item)) return true;
-    } else if (kind_ == Kind::Object) {
-        for (const Member& m : s_.members)
-            if (IsNonEmptyContainer(m.value)) return true;
-    }
+bool HasNestedContainer(const Value& v) noexcept {
+    for (const Value& item : v.items())
+        if (IsNonEmptyContainer(item)) return true;
+    for (const Member& m : v.members())
+        if (IsNonEmptyContainer(m.value)) return true;
     return false;
 }
 
-// Frees the containers below this one without recursion: every non-empty container
-// child is moved onto a work list (leaving an empty container behind), and each one
-// taken off the list gives up its own container children the same way before it is
-// freed, so every destructor that actually runs sees a flat container.
-void Value::TearDownNested() noexcept {
-    std::vector<Value> pending;
-    auto take_children = [&pending](Value& v) {
-        if (v.kind_ == Kind::Array) {
-            for (Value& item : v.s_.items)
-                if (IsNonEmptyContainer(item)) pending.push_back(std::move(item));
-        } else if (v.kind_ == Kind::Object) {
-            for (Member& m : v.s_.members)
-                if (IsNonEmptyContainer(m.value)) pending.push_back(std::move(m.value));
+// Containers nested deeper than this below the one being freed are freed by a work
+// list instead of by recursion, which bounds the stack that freeing any tree needs.
+constexpr int kRecursiveFreeDepth = 64;
+thread_local int free_depth = 0;
+
+}  // namespace
+
+// Ordinary trees are freed by plain recursion, which is fastest. Below a depth of
+// kRecursiveFreeDepth every non-empty container child is moved onto a work list
+// instead, and each one taken off the list gives up its own container children the
+// same way before it is freed, so recursion never goes deeper than that.
+void Value::DestroyContainer() noexcept {
+    if (free_depth >= kRecursiveFreeDepth && HasNestedContainer(*this)) {
+        std::vector<Value> pending;
+        auto take_nested = [&pending](Value& v) {
+            if (v.kind_ == Kind::Array) {
+                for (Value& item : v.s_.items)
+                    if (IsNonEmptyContainer(item)) pending.push_back(std::move(item));
+            } else {
+                for (Member& m : v.s_.members)
+                    if (IsNonEmptyContainer(m.value)) pending.push_back(std::move(m.value));
+            }
+        };
+        take_nested(*this);
+        while (!pending.empty()) {
+            Value v(std::move(pending.back()));
+            pending.pop_back();
+            take_nested(v);
         }
-    };
-    take_children(*this);
-    while (!pending.empty()) {
-        Value v(std::move(pending.back()));
-        pending.pop_back();
-        take_children(v);
     }
+    ++free_depth;
+    if (kind_ == Kind::Array)
+        std::destroy_at(&s_.items);
+    else
+        std::destroy_at(&s_.members);
+    --free_depth;
 }
 
 Value Value::Object() { return Object(std::vector<Member>()); }
@@ -142,21 +96,6 @@ Value Value::Number(std::int32_t number) {
     char digits[16];
     const auto result = std::to_chars(digits, digits + sizeof digits, number);
     return NumberText(std::u16string(digits, result.ptr));
-}
-
-const std::u16string& Value::text() const noexcept {
-    static const std::u16string empty;
-    return (kind_ == Kind::String || kind_ == Kind::Number) ? s_.text : empty;
-}
-
-const std::vector<Member>& Value::members() const noexcept {
-    static const std::vector<Member> empty;
-    return kind_ == Kind::Object ? s_.members : empty;
-}
-
-const std::vector<Value>& Value::items() const noexcept {
-    static const std::vector<Value> empty;
-    return kind_ == Kind::Array ? s_.items : empty;
 }
 
 Value& Value::AddMember(std::u16string name, Value tree) & {
