@@ -7,9 +7,10 @@
 // its own beyond what its container and its text need. Values are move-only; the one
 // deep copy is Copy().
 //
-// No operation here recurses: parse, write, copy, destruction and path look-up all
-// walk the tree with explicit stacks, so a tree of any depth (parsed trees are at most
-// 512 deep; trees built with AddMember/AddItem can be deeper) is safe on a small stack.
+// Stack use is bounded whatever the depth of a tree (parsed trees are at most 512
+// deep; trees built with AddMember/AddItem can be far deeper): parse, write, copy and
+// path look-up walk the tree with explicit stacks, and freeing recurses at most 64
+// levels before it switches to a work list.
 //
 // Failures are thrown as vantrel::Error with the kind names and messages of the
 // output format. Parse never throws.
