@@ -1,0 +1,84 @@
+// Standard input and output as 8-bit byte streams, and the code pages they use.
+//
+// The request cycle reads its request as bytes and decodes them itself (line
+// rules, end-of-input rules); this interface only opens the streams, moves bytes
+// and converts between code pages and UTF-16.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vantrel::platform {
+
+// A Windows code page number. The POSIX port has one 8-bit encoding, the codeset
+// of the user's locale, and accepts any number for it.
+using CodePage = std::uint32_t;
+
+struct ReadResult {
+    enum class Status {
+        Data,        // `count` bytes were read (count > 0)
+        End,         // no more bytes
+        BrokenPipe,  // the writer closed its end: counts as the end of input
+        Error,       // `error` holds the system error number
+    };
+    Status status = Status::End;
+    std::size_t count = 0;
+    // Windows error numbers (2 file not found, 5 access denied, 6 invalid handle,
+    // ...); the POSIX port maps errno onto them.
+    std::uint32_t error = 0;
+};
+
+class ByteReader {
+public:
+    virtual ~ByteReader() = default;
+    virtual ReadResult Read(char* buffer, std::size_t size) = 0;
+};
+
+class ByteWriter {
+public:
+    virtual ~ByteWriter() = default;
+    // Writes all of `bytes`; false when that failed.
+    virtual bool Write(std::string_view bytes) = 0;
+};
+
+struct OpenedStream {
+    std::unique_ptr<ByteReader> reader;  // set for an input that opened
+    std::unique_ptr<ByteWriter> writer;  // set for an output that opened
+    CodePage code_page = 0;              // how the stream's text is encoded
+    std::uint32_t error = 0;             // system error number when it did not open
+};
+
+class Console {
+public:
+    virtual ~Console() = default;
+
+    // The system's ANSI code page (GetACP).
+    virtual CodePage AnsiCodePage() = 0;
+
+    // The process's standard input: the console's input code page for a console,
+    // the ANSI code page otherwise. Error 6 for an unusable handle.
+    virtual OpenedStream OpenStandardInput() = 0;
+
+    // A request file: read-only, only if it exists, shared with other readers only.
+    // A directory does not open. Its text is in the ANSI code page.
+    virtual OpenedStream OpenRequestFile(const std::u16string& path) = 0;
+
+    // The process's standard output: the console's output code page for a
+    // console, the ANSI code page otherwise.
+    virtual OpenedStream OpenStandardOutput() = 0;
+
+    // Bytes in `code_page` to UTF-16; what does not decode becomes U+FFFD.
+    virtual std::u16string Decode(CodePage code_page, std::string_view bytes) = 0;
+
+    // UTF-16 to bytes in `code_page`; a character without an exact mapping
+    // becomes the code page's best-fit or default character.
+    virtual std::string Encode(CodePage code_page, std::u16string_view text) = 0;
+};
+
+// The operating system's console and code pages. Lives for the whole process.
+Console& RealConsole();
+
+}  // namespace vantrel::platform

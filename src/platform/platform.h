@@ -1,0 +1,25 @@
+// Everything the tool asks of the operating system, as one set of interfaces.
+//
+// Each interface has a Windows implementation (*_win32.cpp) and a POSIX one
+// (*_posix.cpp); CMake builds the one that fits the target. Unit tests build a
+// Platform from fakes (fakes/).
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+namespace vantrel::platform {
+
+struct Platform {
+    Process& process;
+    Console& console;
+    FileSystem& files;
+    Clock& clock;
+};
+
+// The real operating system. Lives for the whole process.
+Platform& System();
+
+}  // namespace vantrel::platform

@@ -1,0 +1,46 @@
+#include "request/entry.h"
+
+#include "core/error.h"
+#include "request/principal.h"
+#include "request/standard_streams.h"
+
+namespace vantrel::request {
+
+std::u16string RequestFilePath(platform::Process& process, const std::u16string& argument) {
+    const char16_t separator = process.PathSeparator();
+    const bool windows = separator == u'\\';
+    bool has_directory = argument.find(separator) != std::u16string::npos ||
+                         (windows && argument.find(u':') != std::u16string::npos);
+    if (has_directory) return argument;
+    return process.CurrentDirectory() + separator + argument;
+}
+
+int Run(platform::Platform& sys) {
+    sys.process.UseUserLocale();
+    StandardStreams streams(sys.console);
+    TPrincipal principal(sys, streams);
+
+    try {
+        std::vector<std::u16string> args = sys.process.Arguments();
+        auto argument = [&args](std::size_t i) { return i < args.size() ? args[i] : std::u16string(); };
+
+        const std::u16string first = argument(0);
+        if (sys.process.UpperCase(first) == u"STDIN") {
+            streams.RedirectInput(RequestFilePath(sys.process, argument(1)));
+        }
+        if (first.empty()) {
+            principal.Clear();
+            principal.JsEntrada->AddMember(u"solicitacao", std::int32_t{0});
+            principal.ProcessaSolicitacao(false);
+        } else {
+            principal.ProcessaSolicitacao(true);
+        }
+    } catch (const Error& failure) {
+        // The last resort: the report follows the result text on the same line.
+        // A failure to write it leaves this function.
+        streams.Write(failure.kind() + u": " + failure.message() + u"\r\n");
+    }
+    return 0;
+}
+
+}  // namespace vantrel::request

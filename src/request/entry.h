@@ -1,0 +1,16 @@
+// One run of the tool: start-up, the command line, the request, shutdown.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace vantrel::request {
+
+// Serves the one request of this process and returns the exit code (0).
+// Fails only when the last-resort report itself cannot be written.
+int Run(platform::Platform& sys);
+
+// The request file for "STDIN" mode: an argument without a directory part (no
+// separator; on Windows no colon either) is taken from the current directory.
+std::u16string RequestFilePath(platform::Process& process, const std::u16string& argument);
+
+}  // namespace vantrel::request

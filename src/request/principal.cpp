@@ -1,0 +1,112 @@
+#include "request/principal.h"
+
+#include "core/error.h"
+#include "request/run_log.h"
+
+namespace vantrel::request {
+
+namespace {
+
+json::Value EmptyObject() { return json::Value::Object(); }
+
+}  // namespace
+
+std::u16string DirectoryOf(std::u16string_view path, char16_t separator) {
+    const bool windows = separator == u'\\';
+    std::size_t cut = std::u16string_view::npos;
+    for (std::size_t i = path.size(); i-- > 0;) {
+        if (path[i] == separator || (windows && path[i] == u':')) {
+            cut = i;
+            break;
+        }
+    }
+    if (cut == std::u16string_view::npos) return {};
+    if (path[cut] != separator) return std::u16string(path.substr(0, cut + 1));  // "C:"
+    // The separator stays when it is the root's: "C:\", "\\", or POSIX "/".
+    bool root = cut == 0 || path[cut - 1] == separator || (windows && path[cut - 1] == u':');
+    return std::u16string(path.substr(0, root ? cut + 1 : cut));
+}
+
+TPrincipal::TPrincipal(platform::Platform& sys, StandardStreams& streams)
+    : PathDir(DirectoryOf(sys.process.ExecutablePath(), sys.process.PathSeparator())),
+      JsEntrada(std::make_unique<json::Value>(EmptyObject())),
+      JsRetorno(std::make_unique<json::Value>(EmptyObject())),
+      sys_(sys),
+      streams_(streams) {}
+
+void TPrincipal::Clear() {
+    JsEntrada.reset();
+    JsRetorno.reset();
+    JsEntrada = std::make_unique<json::Value>(EmptyObject());
+    JsRetorno = std::make_unique<json::Value>(EmptyObject());
+}
+
+void TPrincipal::LerSolicitacao() {
+    std::vector<std::u16string> lines = streams_.ReadLines();
+    JsEntrada.reset();
+
+    std::u16string text;
+    for (const auto& line : lines) {
+        text += line;
+        text += u"\r\n";
+    }
+    std::unique_ptr<json::Value> parsed = json::Parse(text);
+    if (!parsed) return;
+    if (parsed->kind() != json::Kind::Object) {
+        throw Error(u"EInvalidCast", u"Invalid class typecast");
+    }
+    JsEntrada = std::move(parsed);
+}
+
+void TPrincipal::ConfiguraRustDesk() {
+    // Provisioning of the remote-access client is not built yet: kind 0 succeeds
+    // without doing anything.
+}
+
+void TPrincipal::ProcessaSolicitacao(bool Ler) {
+    // The result text and the log run on every path, also while a failure that
+    // could not be turned into the "erro" object is on its way out.
+    auto finish = [this] {
+        std::u16string text = json::Write(*JsRetorno, {.escape_below_32 = true, .escape_above_127 = true});
+        try {
+            streams_.Write(text);
+        } catch (const Error&) {
+            // A result that cannot be written is not reported anywhere.
+        }
+        GravaLog(sys_, text);
+    };
+
+    try {
+        JsRetorno->AddMember(u"log", json::Value::Array());
+        try {
+            if (Ler) LerSolicitacao();
+            std::int32_t kind = 0;
+            TentaObterInteiro(JsEntrada.get(), u"solicitacao", kind);
+            if ((kind & 0xFF) == 0) ConfiguraRustDesk();
+            JsRetorno->AddMember(u"Msg", std::u16string(u"Sucesso"));
+        } catch (const Error& failure) {
+            json::Value erro = json::Value::Object();
+            erro.AddMember(u"class_erro", failure.kind());
+            erro.AddMember(u"msg_erro", failure.message());
+            JsRetorno->AddMember(u"erro", std::move(erro));
+        }
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+}
+
+bool TentaObterInteiro(const json::Value* object, std::u16string_view path, std::int32_t& value) {
+    if (object == nullptr) return false;
+    const json::Value* found = json::FindByPath(object, path);
+    if (found == nullptr) return false;
+    try {
+        value = json::ToInteger(*found);
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+}  // namespace vantrel::request

@@ -1,0 +1,67 @@
+// TPrincipal: the one object a run's request flows through.
+//
+// It reads the request document, takes the request kind from "solicitacao",
+// runs the provisioning sequence for kind 0, prints the result document and has
+// the run logged. Every failure of the request's own steps ends up as the "erro"
+// object of the result document, so a caller always gets one JSON document back.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "json/json.h"
+#include "platform/platform.h"
+#include "request/standard_streams.h"
+
+namespace vantrel::request {
+
+class TPrincipal {
+public:
+    // Create: records the executable's directory and starts with an empty
+    // request and an empty result.
+    TPrincipal(platform::Platform& sys, StandardStreams& streams);
+    ~TPrincipal() = default;  // Destroy: the two documents go with the object.
+    TPrincipal(const TPrincipal&) = delete;
+    TPrincipal& operator=(const TPrincipal&) = delete;
+
+    // Directory of the running executable (where the installer is looked for).
+    std::u16string PathDir;
+    // The request; absent when the request text gave no JSON object.
+    std::unique_ptr<json::Value> JsEntrada;
+    // The result document while it is being built; never absent.
+    std::unique_ptr<json::Value> JsRetorno;
+    // The company's tax id, as digits; empty until the company lookup stores it.
+    std::u16string FCNPJ;
+
+    // The request cycle: reads the request when `Ler` is true, acts on it, prints
+    // the result document and logs the run. Only a failure of the log, or one
+    // that arises while the result itself is built, leaves it.
+    void ProcessaSolicitacao(bool Ler);
+
+    // Reads the whole input and replaces the request with its parse. Fails with
+    // "EInOutError" on an input failure and "EInvalidCast" when the text is JSON
+    // but not an object.
+    void LerSolicitacao();
+
+    // Provisioning of the remote-access client (request kind 0).
+    void ConfiguraRustDesk();
+
+    // Fresh, empty request and result.
+    void Clear();
+
+private:
+    platform::Platform& sys_;
+    StandardStreams& streams_;
+};
+
+// Looks `path` up in `object` and converts what it finds to a 32-bit integer.
+// Never fails: false when the object is absent, nothing is found or the value
+// does not convert, and then `value` is left as it was.
+bool TentaObterInteiro(const json::Value* object, std::u16string_view path, std::int32_t& value);
+
+// The directory part of an executable path: up to its last separator (or, on
+// Windows, drive colon), keeping that separator only where it is the root's.
+std::u16string DirectoryOf(std::u16string_view path, char16_t separator);
+
+}  // namespace vantrel::request

@@ -1,0 +1,112 @@
+#include "request/standard_streams.h"
+
+#include "core/error.h"
+#include "core/utf.h"
+
+namespace vantrel::request {
+
+namespace {
+
+constexpr char kCtrlZ = 26;
+
+[[noreturn]] void FailInput(std::u16string message) {
+    throw Error(u"EInOutError", std::move(message));
+}
+
+}  // namespace
+
+std::u16string InputErrorText(std::uint32_t error) {
+    switch (error) {
+        case 2: return u"File not found";
+        case 3: return u"Invalid filename";
+        case 4: return u"Too many open files";
+        case 5: return u"File access denied";
+        case 100: return u"Read beyond end of file";
+        case 101: return u"Disk full";
+        case 106: return u"Invalid numeric input";
+        default: return u"I/O error " + Ascii(std::to_string(error));
+    }
+}
+
+void StandardStreams::RedirectInput(std::u16string path) {
+    redirect_cut_ = path.size() > kMaxPath;
+    if (redirect_cut_) path.resize(kMaxPath);
+    redirect_ = std::move(path);
+}
+
+platform::OpenedStream StandardStreams::OpenInput() {
+    if (!redirect_) {
+        platform::OpenedStream in = console_.OpenStandardInput();
+        if (!in.reader) FailInput(InputErrorText(in.error));
+        return in;
+    }
+    platform::OpenedStream in = console_.OpenRequestFile(*redirect_);
+    // Every reason a request file does not open reads as the one I/O error 104;
+    // an over-long name fails even when its cut form happens to open.
+    if (!in.reader) FailInput(InputErrorText(104));
+    if (redirect_cut_) FailInput(InputErrorText(3));
+    return in;
+}
+
+std::vector<std::u16string> StandardStreams::ReadLines() {
+    platform::OpenedStream in = OpenInput();
+
+    // The bytes up to the end of the input or its first byte 26.
+    std::string bytes;
+    char buffer[16384];
+    for (bool more = true; more;) {
+        platform::ReadResult r = in.reader->Read(buffer, sizeof buffer);
+        switch (r.status) {
+            case platform::ReadResult::Status::Data: {
+                std::string_view chunk(buffer, r.count);
+                std::size_t z = chunk.find(kCtrlZ);
+                if (z != std::string_view::npos) {
+                    chunk = chunk.substr(0, z);
+                    more = false;
+                }
+                bytes.append(chunk);
+                break;
+            }
+            case platform::ReadResult::Status::End:
+            case platform::ReadResult::Status::BrokenPipe:
+                more = false;
+                break;
+            case platform::ReadResult::Status::Error:
+                FailInput(InputErrorText(r.error));
+        }
+    }
+
+    std::vector<std::u16string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char c = bytes[i];
+        if (c == '\n') {
+            lines.push_back(console_.Decode(in.code_page, line));
+            line.clear();
+        } else if (c == '\r') {
+            if (i + 1 == bytes.size()) {  // a CR right before the end ends the line
+                lines.push_back(console_.Decode(in.code_page, line));
+                line.clear();
+                return lines;
+            }
+            // CR LF ends the line at the LF; a CR before anything else is dropped.
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) lines.push_back(console_.Decode(in.code_page, line));
+    return lines;
+}
+
+void StandardStreams::Write(std::u16string_view text) {
+    if (!output_opened_) {
+        output_ = console_.OpenStandardOutput();
+        output_opened_ = true;
+    }
+    if (!output_.writer) throw Error(u"EInOutError", InputErrorText(output_.error));
+    if (!output_.writer->Write(console_.Encode(output_.code_page, text))) {
+        throw Error(u"EInOutError", u"Disk full");
+    }
+}
+
+}  // namespace vantrel::request

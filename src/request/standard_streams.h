@@ -1,0 +1,50 @@
+// The tool's standard input and output: 8-bit text streams opened on first use.
+//
+// Input is read as lines (LF, CR LF, or a CR right before the end; a CR before
+// anything else is dropped), up to the end of the bytes, a broken pipe, or the
+// first byte 26 (Ctrl-Z). Each line is decoded from the stream's code page.
+// Input can be redirected once to a request file, which is then opened at the
+// first read instead of the process's standard input.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/console.h"
+
+namespace vantrel::request {
+
+// The message of a failed input operation for a system error number.
+std::u16string InputErrorText(std::uint32_t error);
+
+class StandardStreams {
+public:
+    explicit StandardStreams(platform::Console& console) : console_(console) {}
+
+    // Standard input now comes from the file at `path`. A path longer than
+    // `kMaxPath` code units is cut to that length, and reading it then fails
+    // whatever the cut path names.
+    void RedirectInput(std::u16string path);
+    static constexpr std::size_t kMaxPath = 259;
+
+    // Reads the whole input as lines, without their terminators. Fails with
+    // "EInOutError" when the input cannot be opened or a read fails.
+    std::vector<std::u16string> ReadLines();
+
+    // Writes `text` to standard output in its code page. Fails with
+    // "EInOutError" when the output cannot be opened or written.
+    void Write(std::u16string_view text);
+
+private:
+    platform::OpenedStream OpenInput();
+
+    platform::Console& console_;
+    std::optional<std::u16string> redirect_;
+    bool redirect_cut_ = false;
+    platform::OpenedStream output_;
+    bool output_opened_ = false;
+};
+
+}  // namespace vantrel::request

@@ -1,0 +1,62 @@
+// Runs a built program as a child process, for end-to-end tests: arguments,
+// standard input bytes, a working directory and extra environment in; exit code,
+// standard output and standard error bytes out.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vantrel::testing {
+
+struct ProgramRun {
+    std::string program;             // path as the build gives it
+    std::vector<std::string> args;   // UTF-8
+    std::optional<std::string> input;  // nullopt: standard input is closed
+    std::string directory;           // working directory; empty: the current one
+    std::vector<std::pair<std::string, std::string>> environment;  // added or replaced
+    bool close_output = false;       // standard output is closed
+};
+
+struct ProgramResult {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+ProgramResult RunProgram(const ProgramRun& run);
+
+// A fresh, empty directory for one test; removed with its content on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    // `name` inside the directory.
+    std::string File(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// Holds a file open the way another program writing it would: other processes
+// cannot open it for writing (POSIX: an exclusive fcntl lock) until destruction.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+private:
+    void* handle_;
+};
+
+}  // namespace vantrel::testing

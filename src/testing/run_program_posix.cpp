@@ -1,0 +1,131 @@
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <signal.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "testing/run_program.h"
+
+namespace vantrel::testing {
+
+namespace {
+
+void Check(bool ok, const char* what) {
+    if (!ok) throw std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const ProgramRun& run) {
+    int in[2], out[2], err[2];
+    Check(pipe(in) == 0 && pipe(out) == 0 && pipe(err) == 0, "pipe");
+    pid_t pid = fork();
+    Check(pid >= 0, "fork");
+    if (pid == 0) {
+        if (!run.directory.empty() && chdir(run.directory.c_str()) != 0) _exit(127);
+        if (run.input) dup2(in[0], 0);
+        else close(0);
+        if (run.close_output) close(1);
+        else dup2(out[1], 1);
+        dup2(err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+        for (const auto& [name, value] : run.environment) setenv(name.c_str(), value.c_str(), 1);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(run.program.c_str()));
+        for (const auto& a : run.args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        signal(SIGPIPE, SIG_DFL);
+        execv(run.program.c_str(), argv.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+
+    // Feed the input and drain both outputs together, so neither side blocks.
+    std::string input = run.input.value_or("");
+    std::size_t sent = 0;
+    int to_child = in[1];
+    if (input.empty()) {
+        close(to_child);
+        to_child = -1;
+    } else {
+        fcntl(to_child, F_SETFL, O_NONBLOCK);
+    }
+    ProgramResult result;
+    int open_outputs = 2;
+    while (open_outputs > 0 || to_child >= 0) {
+        pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {to_child, POLLOUT, 0}};
+        Check(poll(fds, 3, -1) >= 0 || errno == EINTR, "poll");
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
+                char buffer[4096];
+                ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+                if (n > 0) {
+                    (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+                } else {
+                    close(fds[i].fd);
+                    (i == 0 ? out[0] : err[0]) = -1;
+                    --open_outputs;
+                }
+            }
+        }
+        if (to_child >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            ssize_t n = write(to_child, input.data() + sent, input.size() - sent);
+            if (n > 0) sent += static_cast<std::size_t>(n);
+            if (n < 0 || sent == input.size()) {
+                close(to_child);
+                to_child = -1;
+            }
+        }
+    }
+    int status = 0;
+    Check(waitpid(pid, &status, 0) == pid, "waitpid");
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();
+    Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::is_regular_file(path); }
+
+HeldFile::HeldFile(const std::string& path) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    Check(fd >= 0, "open");
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    Check(fcntl(fd, F_SETLK, &lock) == 0, "fcntl");
+    handle_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(fd));
+}
+
+HeldFile::~HeldFile() { close(static_cast<int>(reinterpret_cast<std::intptr_t>(handle_))); }
+
+}  // namespace vantrel::testing

@@ -1,0 +1,213 @@
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+
+#include "testing/run_program.h"
+
+namespace vantrel::testing {
+
+namespace {
+
+std::wstring Widen(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
+                        nullptr, nullptr);
+    return out;
+}
+
+// A path from the build system (a Unix path when the tests run under Wine) as a
+// Windows path: Wine shows the Unix root as drive Z:.
+std::wstring WindowsPath(const std::string& path) {
+    std::wstring wide = Widen(path);
+    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
+    for (auto& c : wide)
+        if (c == L'/') c = L'\\';
+    return wide;
+}
+
+// One argument quoted by the rules the C runtime and CommandLineToArgvW split by.
+void AppendQuoted(std::wstring& line, const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) {
+        line += arg;
+        return;
+    }
+    line += L'"';
+    std::size_t backslashes = 0;
+    for (wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+        } else if (c == L'"') {
+            line.append(backslashes * 2 + 1, L'\\');
+            line += L'"';
+            backslashes = 0;
+        } else {
+            line.append(backslashes, L'\\');
+            line += c;
+            backslashes = 0;
+        }
+    }
+    line.append(backslashes * 2, L'\\');
+    line += L'"';
+}
+
+void Check(bool ok, const char* what) {
+    if (!ok) throw std::runtime_error(std::string(what) + " failed: " + std::to_string(GetLastError()));
+}
+
+std::string Drain(HANDLE handle) {
+    std::string all;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(handle, buffer, sizeof buffer, &n, nullptr) && n > 0) all.append(buffer, n);
+    return all;
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const ProgramRun& run) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE in_read = nullptr, in_write = nullptr, out_read = nullptr, out_write = nullptr,
+           err_read = nullptr, err_write = nullptr;
+    Check(CreatePipe(&in_read, &in_write, &inherit, 0), "CreatePipe");
+    Check(CreatePipe(&out_read, &out_write, &inherit, 0), "CreatePipe");
+    Check(CreatePipe(&err_read, &err_write, &inherit, 0), "CreatePipe");
+    SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
+
+    std::wstring program = WindowsPath(run.program);
+    std::wstring line;
+    AppendQuoted(line, program);
+    for (const auto& a : run.args) {
+        line += L' ';
+        AppendQuoted(line, Widen(a));
+    }
+
+    // The environment: this process's, with the additions.
+    std::wstring block;
+    {
+        std::vector<std::wstring> vars;
+        wchar_t* env = GetEnvironmentStringsW();
+        for (wchar_t* p = env; *p; p += wcslen(p) + 1) vars.emplace_back(p);
+        FreeEnvironmentStringsW(env);
+        for (const auto& [name, value] : run.environment) {
+            std::wstring key = Widen(name) + L"=";
+            std::erase_if(vars, [&](const std::wstring& v) {
+                return _wcsnicmp(v.c_str(), key.c_str(), key.size()) == 0;
+            });
+            vars.push_back(key + Widen(value));
+        }
+        for (const auto& v : vars) block += v + L'\0';
+        block += L'\0';
+    }
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = run.input ? in_read : INVALID_HANDLE_VALUE;
+    si.hStdOutput = run.close_output ? INVALID_HANDLE_VALUE : out_write;
+    si.hStdError = err_write;
+    PROCESS_INFORMATION pi{};
+    std::wstring directory = run.directory.empty() ? L"" : WindowsPath(run.directory);
+    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                  CREATE_UNICODE_ENVIRONMENT, block.data(),
+                                  directory.empty() ? nullptr : directory.c_str(), &si, &pi);
+    DWORD start_error = GetLastError();
+    CloseHandle(in_read);
+    CloseHandle(out_write);
+    CloseHandle(err_write);
+    if (!started) {
+        CloseHandle(in_write);
+        CloseHandle(out_read);
+        CloseHandle(err_read);
+        throw std::runtime_error("CreateProcessW failed: " + std::to_string(start_error));
+    }
+
+    std::thread feeder([&] {
+        if (run.input) {
+            const std::string& input = *run.input;
+            DWORD done = 0;
+            std::size_t sent = 0;
+            while (sent < input.size() &&
+                   WriteFile(in_write, input.data() + sent, static_cast<DWORD>(input.size() - sent),
+                             &done, nullptr))
+                sent += done;
+        }
+        CloseHandle(in_write);
+    });
+    std::string err;
+    std::thread err_reader([&] { err = Drain(err_read); });
+    ProgramResult result;
+    result.out = Drain(out_read);
+    err_reader.join();
+    feeder.join();
+    result.err = std::move(err);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    result.exit_code = static_cast<int>(code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(out_read);
+    CloseHandle(err_read);
+    return result;
+}
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, base);
+    for (unsigned i = GetTickCount();; ++i) {
+        std::wstring candidate = std::wstring(base) + L"vantrel-test-" + std::to_wstring(i);
+        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+            path_ = Narrow(candidate);
+            return;
+        }
+        Check(GetLastError() == ERROR_ALREADY_EXISTS, "CreateDirectoryW");
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(Widen(path_)), ignored);
+}
+
+std::string TempDir::File(const std::string& name) const { return path_ + "\\" + name; }
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(std::filesystem::path(Widen(path)), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(std::filesystem::path(Widen(path)), std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+HeldFile::HeldFile(const std::string& path) {
+    handle_ = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    Check(handle_ != INVALID_HANDLE_VALUE, "CreateFileW");
+}
+
+HeldFile::~HeldFile() { CloseHandle(handle_); }
+
+bool FileExists(const std::string& path) {
+    DWORD a = GetFileAttributesW(Widen(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace vantrel::testing
