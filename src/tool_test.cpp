@@ -127,5 +127,14 @@ TEST_F(ToolTest, LogHeldByAnotherProgramIsReportedAfterTheResult) {
     EXPECT_EQ(Log(), "earlier\r\n");
 }
 
+// With standard output closed, the report of a log failure cannot be written
+// either: the run ends with exit code 1 and says why on standard error.
+TEST_F(ToolTest, UnwritableReportEndsWithExitCodeOne) {
+    testing::HeldFile held(dir.File("LogVantrel.txt"));
+    ProgramResult r = Run({"x"}, R"({"solicitacao":1})", /*close_output=*/true);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err, "");
+}
+
 }  // namespace
 }  // namespace vantrel
