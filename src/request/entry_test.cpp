@@ -2,27 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fakes/fake_clock.h"
-#include "platform/fakes/fake_console.h"
-#include "platform/fakes/fake_files.h"
-#include "platform/fakes/fake_process.h"
+#include "platform/fakes/fake_platform.h"
 
 namespace vantrel::request {
 namespace {
 
-class EntryTest : public ::testing::Test {
+class EntryTest : public ::testing::Test, protected platform::FakePlatform {
 protected:
     int RunTool() { return request::Run(sys); }
     std::string Log() {
         auto it = files.nodes.find(u"C:\\Work\\LogVantrel.txt");
         return it == files.nodes.end() ? std::string("<none>") : it->second->bytes;
     }
-
-    platform::FakeProcess process;
-    platform::FakeConsole console;
-    platform::FakeFileSystem files;
-    platform::FakeClock clock;
-    platform::Platform sys{process, console, files, clock};
 };
 
 TEST_F(EntryTest, LocaleFirstThenRequestFromTheNamedFile) {

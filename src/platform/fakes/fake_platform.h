@@ -1,0 +1,21 @@
+// A whole Platform made of fakes, for unit tests that run the tool's logic end
+// to end in memory. Each fake is a public member to set up and inspect.
+#pragma once
+
+#include "platform/fakes/fake_clock.h"
+#include "platform/fakes/fake_console.h"
+#include "platform/fakes/fake_files.h"
+#include "platform/fakes/fake_process.h"
+#include "platform/platform.h"
+
+namespace vantrel::platform {
+
+struct FakePlatform {
+    FakeProcess process;
+    FakeConsole console;
+    FakeFileSystem files;
+    FakeClock clock;
+    Platform sys{process, console, files, clock};
+};
+
+}  // namespace vantrel::platform
