@@ -39,10 +39,11 @@ TEST(ClockTest, NowIsTheLocalTime) {
 TEST(ClockTest, PausesMoveTheTicks) {
     Clock& clock = RealClock();
     std::uint64_t start = clock.Ticks();
-    clock.Sleep(60);
+    clock.Sleep(100);
     std::uint64_t waited = clock.Ticks() - start;
-    EXPECT_GE(waited, 50u);  // the Windows tick counter moves in steps of up to 16 ms
-    EXPECT_LT(waited, 1000u);
+    // Tick counters may move in steps (16 ms on Windows, coarser under Wine).
+    EXPECT_GE(waited, 60u);
+    EXPECT_LT(waited, 2000u);
 }
 
 #ifdef _WIN32
