@@ -65,7 +65,9 @@ public:
             if (leading_zero) hours += hours;
             const std::wstring separator = Quoted(time_separator);
             time_picture_ = hours + separator + L"mm" + separator + L"ss";
-            if (twelve_hours) time_picture_ = marker_first ? L"tt " + time_picture_ : time_picture_ + L" tt";
+            if (twelve_hours) {
+                time_picture_ = marker_first ? L"tt " + time_picture_ : time_picture_ + L" tt";
+            }
         }
     }
 
@@ -122,7 +124,8 @@ private:
 
     using FormatFn = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
 
-    std::u16string Render(FormatFn format, const SYSTEMTIME& st, const std::wstring& picture) const {
+    std::u16string Render(FormatFn format, const SYSTEMTIME& st,
+                          const std::wstring& picture) const {
         int n = format(locale_, 0, &st, picture.c_str(), nullptr, 0);
         if (n <= 1) return {};
         std::wstring out(static_cast<std::size_t>(n), L'\0');

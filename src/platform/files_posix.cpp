@@ -116,8 +116,8 @@ OpenResult LockAndCheck(int fd, const std::string& path, bool& moved) {
     int error = LockWholeFile(fd);
     if (error != 0) {
         close(fd);
-        return NotOpened(IsLockConflict(error) ? OpenResult::Status::Busy : OpenResult::Status::Failed,
-                         error);
+        return NotOpened(
+            IsLockConflict(error) ? OpenResult::Status::Busy : OpenResult::Status::Failed, error);
     }
     if (!StillAt(fd, path)) {
         close(fd);

@@ -87,8 +87,8 @@ bool SystemSupportsLongPaths() {
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     if (ntdll == nullptr) return false;
-    auto get_version =
-        reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    void* found = reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion"));
+    auto get_version = reinterpret_cast<RtlGetVersionFn>(found);
     if (get_version == nullptr) return false;
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
