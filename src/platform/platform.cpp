@@ -3,7 +3,8 @@
 namespace vantrel::platform {
 
 Platform& System() {
-    static Platform real{RealProcess(), RealConsole(), RealFileSystem(), RealClock()};
+    static Platform real{RealProcess(), RealConsole(), RealFileSystem(), RealClock(),
+                         RealProfiles(), RealLibraries(), RealErrorBox()};
     return real;
 }
 

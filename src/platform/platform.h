@@ -7,8 +7,11 @@
 
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/error_box.h"
 #include "platform/files.h"
+#include "platform/libraries.h"
 #include "platform/process.h"
+#include "platform/profiles.h"
 
 namespace vantrel::platform {
 
@@ -17,6 +20,9 @@ struct Platform {
     Console& console;
     FileSystem& files;
     Clock& clock;
+    Profiles& profiles;
+    Libraries& libraries;
+    ErrorBox& error_box;
 };
 
 // The real operating system. Lives for the whole process.

@@ -4,8 +4,11 @@
 
 #include "platform/fakes/fake_clock.h"
 #include "platform/fakes/fake_console.h"
+#include "platform/fakes/fake_error_box.h"
 #include "platform/fakes/fake_files.h"
+#include "platform/fakes/fake_libraries.h"
 #include "platform/fakes/fake_process.h"
+#include "platform/fakes/fake_profiles.h"
 #include "platform/platform.h"
 
 namespace vantrel::platform {
@@ -15,7 +18,10 @@ struct FakePlatform {
     FakeConsole console;
     FakeFileSystem files;
     FakeClock clock;
-    Platform sys{process, console, files, clock};
+    FakeProfiles profiles;
+    FakeLibraries libraries;
+    FakeErrorBox error_box;
+    Platform sys{process, console, files, clock, profiles, libraries, error_box};
 };
 
 }  // namespace vantrel::platform

@@ -1,0 +1,168 @@
+// Profile files on POSIX: a reader of the project's own that reads a file the way
+// GetPrivateProfileStringW does, so that a BANCO.INI written for the Windows tool
+// gives the same values here.
+#include <cerrno>
+#include <fcntl.h>
+#include <string_view>
+#include <unistd.h>
+
+#include "core/utf.h"
+#include "platform/codeset_posix.h"
+#include "platform/profiles.h"
+
+namespace vantrel::platform {
+
+namespace {
+
+// Blanks around names and values: the C0 white space, Ctrl-Z (an old end-of-file
+// mark) and the space.
+bool IsBlank(char16_t c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x20; }
+
+std::u16string_view Trim(std::u16string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// Names and values are C strings to the Windows service: a NUL ends them.
+std::u16string_view UpToNul(std::u16string_view text) {
+    return text.substr(0, text.find(u'\0'));
+}
+
+char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[16384];
+    bool ok = true;
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;  // a directory, for one
+        if (n <= 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fd);
+    return ok;
+}
+
+// The file's text: UTF-8 or UTF-16 (either byte order) after a byte-order mark,
+// else the locale's codeset, which stands in for the ANSI code page.
+std::u16string DecodeProfile(std::string_view bytes) {
+    auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+    if (starts("\xEF\xBB\xBF")) return Utf8ToUtf16(bytes.substr(3));
+    const bool little = starts("\xFF\xFE");
+    if (little || starts("\xFE\xFF")) {
+        std::u16string text;
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            auto lo = static_cast<unsigned char>(bytes[little ? i : i + 1]);
+            auto hi = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
+            text += static_cast<char16_t>(lo | hi << 8);
+        }
+        return text;
+    }
+    return posix::DecodeLocale(bytes);
+}
+
+// One line of the file, blanks trimmed: a section header, or a key with or
+// without a value.
+struct Line {
+    bool header = false;
+    std::u16string_view name;   // section or key name
+    bool has_value = false;
+    std::u16string_view value;
+};
+
+Line ParseLine(std::u16string_view text) {
+    Line line;
+    if (text.front() == u'[') {
+        // The last ']' closes the name; without one the line is no header.
+        std::size_t close = text.rfind(u']');
+        if (close != 0 && close != std::u16string_view::npos) {
+            line.header = true;
+            line.name = UpToNul(Trim(text.substr(1, close - 1)));
+            return line;
+        }
+    }
+    std::size_t equals = text.find(u'=');
+    if (equals == std::u16string_view::npos) {
+        line.name = UpToNul(text);
+        return line;
+    }
+    line.name = UpToNul(Trim(text.substr(0, equals)));
+    line.has_value = true;
+    line.value = UpToNul(Trim(text.substr(equals + 1)));
+    return line;
+}
+
+// The value as the caller's buffer receives it: a value in one pair of matching
+// quotes loses them, and the text is cut to what the buffer holds. The closing
+// quote is dropped as the buffer's last character whenever the unquoted rest fits
+// in the buffer, which costs a value of exactly kValueBuffer - 1 characters its
+// last one (as the Windows service does it).
+std::u16string CopyValue(std::u16string_view value) {
+    constexpr std::size_t room = Profiles::kValueBuffer;
+    bool quoted = false;
+    if (value.size() > 1 && (value.front() == u'\'' || value.front() == u'"') &&
+        value.back() == value.front()) {
+        quoted = true;
+        value.remove_prefix(1);
+    }
+    std::u16string copy(value.substr(0, room - 1));
+    if (quoted && room >= value.size() && !copy.empty()) copy.pop_back();
+    return copy;
+}
+
+class PosixProfiles : public Profiles {
+public:
+    std::u16string ReadString(const std::u16string& path, const std::u16string& section,
+                              const std::u16string& key,
+                              const std::u16string& default_value) override {
+        const std::u16string fallback = default_value.substr(0, kValueBuffer - 1);
+        std::string bytes;
+        if (!ReadWholeFile(posix::EncodeLocale(path), bytes)) return fallback;
+        const std::u16string text = DecodeProfile(bytes);
+        const std::u16string_view wanted_section = Trim(section);
+        const std::u16string_view wanted_key = Trim(key);
+
+        // Keys before the first header belong to a section without a name. Only
+        // the first section of the wanted name is searched.
+        bool inside = SameName(u"", wanted_section);
+        std::size_t pos = 0;
+        while (pos < text.size()) {
+            std::size_t end = text.find_first_of(u"\r\n", pos);
+            if (end == std::u16string::npos) end = text.size();
+            std::u16string_view raw = Trim(std::u16string_view(text).substr(pos, end - pos));
+            pos = end + 1;
+            if (raw.empty()) continue;
+            Line line = ParseLine(raw);
+            if (line.header) {
+                if (inside) return fallback;  // the wanted section ended without the key
+                inside = SameName(line.name, wanted_section);
+                continue;
+            }
+            if (inside && SameName(line.name, wanted_key)) {
+                return line.has_value ? CopyValue(line.value) : fallback;
+            }
+        }
+        return fallback;
+    }
+};
+
+}  // namespace
+
+Profiles& RealProfiles() {
+    static PosixProfiles profiles;
+    return profiles;
+}
+
+}  // namespace vantrel::platform
