@@ -4,7 +4,8 @@ namespace vantrel::platform {
 
 Platform& System() {
     static Platform real{RealProcess(), RealConsole(), RealFileSystem(), RealClock(),
-                         RealProfiles(), RealLibraries(), RealErrorBox()};
+                         RealProfiles(), RealLibraries(), RealErrorBox(),
+                         RealDeviceIdentity(), RealHttpTransport()};
     return real;
 }
 

@@ -7,8 +7,10 @@
 
 #include "platform/clock.h"
 #include "platform/console.h"
+#include "platform/device_identity.h"
 #include "platform/error_box.h"
 #include "platform/files.h"
+#include "platform/http.h"
 #include "platform/libraries.h"
 #include "platform/process.h"
 #include "platform/profiles.h"
@@ -23,6 +25,8 @@ struct Platform {
     Profiles& profiles;
     Libraries& libraries;
     ErrorBox& error_box;
+    DeviceIdentity& identity;
+    HttpTransport& http;
 };
 
 // The real operating system. Lives for the whole process.

@@ -4,8 +4,10 @@
 
 #include "platform/fakes/fake_clock.h"
 #include "platform/fakes/fake_console.h"
+#include "platform/fakes/fake_device_identity.h"
 #include "platform/fakes/fake_error_box.h"
 #include "platform/fakes/fake_files.h"
+#include "platform/fakes/fake_http.h"
 #include "platform/fakes/fake_libraries.h"
 #include "platform/fakes/fake_process.h"
 #include "platform/fakes/fake_profiles.h"
@@ -21,7 +23,9 @@ struct FakePlatform {
     FakeProfiles profiles;
     FakeLibraries libraries;
     FakeErrorBox error_box;
-    Platform sys{process, console, files, clock, profiles, libraries, error_box};
+    FakeDeviceIdentity identity;
+    FakeHttpTransport http;
+    Platform sys{process, console, files, clock, profiles, libraries, error_box, identity, http};
 };
 
 }  // namespace vantrel::platform

@@ -1,0 +1,271 @@
+// One HTTP GET through libcurl. libcurl's own redirects, cookies and content
+// decoding stay off; its proxy comes from the environment (http_proxy,
+// https_proxy, all_proxy, no_proxy), as libcurl reads it by default.
+//
+// libcurl has one limit for name resolution and connection together, and no
+// time-out per read: the resolution and connection limits are added up for the
+// former, and a progress callback ends a transfer that has been quiet for the
+// send limit (until the request is out) or the receive limit (after it).
+#include <curl/curl.h>
+
+#include <chrono>
+#include <memory>
+
+#include "core/utf.h"
+#include "platform/http.h"
+
+namespace vantrel::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool CurlReady() {
+    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return ready;
+}
+
+// libcurl's text for a code, without trailing white space and full stops.
+std::u16string CurlText(CURLcode code) {
+    std::string text = curl_easy_strerror(code);
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ' || text.back() == '\t' ||
+                             text.back() == '\r' || text.back() == '\n')) {
+        text.pop_back();
+    }
+    return Utf8ToUtf16(text);
+}
+
+std::u16string Numbered(const char16_t* what, CURLcode code) {
+    return std::u16string(what) + u": (" + Ascii(std::to_string(static_cast<int>(code))) + u") " +
+           CurlText(code);
+}
+
+// Header bytes as text: UTF-8 when they are, else one character per byte.
+std::u16string HeaderText(std::string_view bytes) {
+    std::u16string text = Utf8ToUtf16(bytes);
+    if (text.find(u'\uFFFD') == std::u16string::npos) return text;
+    text.assign(bytes.begin(), bytes.end());
+    for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<unsigned char>(bytes[i]);
+    return text;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// How far the exchange got, which decides the message of a failure.
+enum class Stage { Sending, Receiving, Headers, Body };
+
+struct Transfer {
+    const HttpRequest* request = nullptr;
+    HttpReply reply;
+    Stage stage = Stage::Sending;
+    bool timed_out = false;  // ended by the quiet-time limit
+    Clock::time_point start;
+    Clock::time_point last_activity;
+
+    void Touch() { last_activity = Clock::now(); }
+};
+
+int OnDebug(CURL*, curl_infotype type, char*, size_t, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    if (type == CURLINFO_HEADER_OUT && t->stage == Stage::Sending) {
+        t->stage = Stage::Receiving;
+        t->Touch();
+    }
+    return 0;
+}
+
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    std::string_view line(data, size * count);
+    t->Touch();
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A status line starts a new header block (after a 1xx reply too).
+        t->reply.headers.clear();
+        t->stage = Stage::Headers;
+        std::string_view rest = Trim(line);
+        std::size_t space = rest.find(' ');
+        std::string_view version = rest.substr(0, space);
+        t->reply.version = version == "HTTP/1.0"                            ? HttpVersion::Http10
+                           : version == "HTTP/1.1"                          ? HttpVersion::Http11
+                           : (version == "HTTP/2" || version == "HTTP/2.0") ? HttpVersion::Http20
+                                                                            : HttpVersion::Other;
+        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+        std::size_t code_end = rest.find(' ');
+        std::string_view code = rest.substr(0, code_end);
+        std::uint32_t status = 0;
+        for (char c : code) {
+            if (c < '0' || c > '9' || status > 99999) break;
+            status = status * 10 + static_cast<std::uint32_t>(c - '0');
+        }
+        t->reply.status = status;
+        t->reply.reason =
+            code_end == std::string_view::npos ? std::u16string() : HeaderText(rest.substr(code_end + 1));
+        return line.size();
+    }
+    std::string_view content = Trim(line);
+    if (content.empty()) {
+        // The end of a header block; after a 1xx reply another one follows.
+        if (t->reply.status >= 200 || t->reply.status < 100) t->stage = Stage::Body;
+        return line.size();
+    }
+    std::size_t colon = content.find(':');
+    if (colon != std::string_view::npos) {
+        t->reply.headers.push_back(
+            {HeaderText(Trim(content.substr(0, colon))), HeaderText(Trim(content.substr(colon + 1)))});
+    }
+    return line.size();
+}
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t n = size * count;
+    t->Touch();
+    t->stage = Stage::Body;
+    std::size_t room = t->request->body_limit - t->reply.body.size();
+    if (n > room) {
+        t->reply.body.append(data, room);
+        t->reply.body_over_limit = true;
+        return 0;  // ends the transfer: nothing more is read
+    }
+    t->reply.body.append(data, n);
+    return n;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* t = static_cast<Transfer*>(user);
+    const HttpTimeouts& limits = t->request->timeouts;
+    auto now = Clock::now();
+    auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(now - t->last_activity).count();
+    auto total = std::chrono::duration_cast<std::chrono::milliseconds>(now - t->start).count();
+    bool expired = t->stage == Stage::Sending ? total > static_cast<long long>(limits.resolve_ms) +
+                                                            limits.connect_ms + limits.send_ms
+                                              : quiet > static_cast<long long>(limits.receive_ms);
+    if (expired) {
+        t->timed_out = true;
+        return 1;
+    }
+    return 0;
+}
+
+std::u16string UrlOf(const HttpRequest& request) {
+    return (request.secure ? u"https://" : u"http://") + request.host + u":" +
+           Ascii(std::to_string(request.port)) + request.target;
+}
+
+class CurlTransport : public HttpTransport {
+public:
+    HttpOutcome Get(const HttpRequest& request) override {
+        HttpOutcome outcome;
+        if (!CurlReady()) {
+            outcome.status = HttpOutcome::Status::NoSession;
+            return outcome;
+        }
+        std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+        if (!curl) {
+            outcome.status = HttpOutcome::Status::NoSession;
+            return outcome;
+        }
+        CURL* c = curl.get();
+
+        auto fail = [&outcome](std::u16string message) {
+            outcome.status = HttpOutcome::Status::Failed;
+            outcome.message = std::move(message);
+            return outcome;
+        };
+
+        const std::string url = Utf16ToUtf8(UrlOf(request));
+        if (curl_easy_setopt(c, CURLOPT_URL, url.c_str()) != CURLE_OK ||
+            curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK) {
+            return fail(u"Error connecting to server: " + request.host);
+        }
+
+        Transfer transfer;
+        transfer.request = &request;
+        CURLcode set = CURLE_OK;
+        auto option = [&set](CURLcode code) {
+            if (set == CURLE_OK) set = code;
+        };
+        option(curl_easy_setopt(c, CURLOPT_HTTPGET, 1L));
+        option(curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
+        option(curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L));
+        option(curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L));
+        option(curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader));
+        option(curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer));
+        option(curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody));
+        option(curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer));
+        option(curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug));
+        option(curl_easy_setopt(c, CURLOPT_DEBUGDATA, &transfer));
+        option(curl_easy_setopt(c, CURLOPT_VERBOSE, 1L));
+        if (set != CURLE_OK) return fail(Numbered(u"Error opening request", set));
+
+        option(curl_easy_setopt(
+            c, CURLOPT_CONNECTTIMEOUT_MS,
+            static_cast<long>(request.timeouts.resolve_ms) + static_cast<long>(request.timeouts.connect_ms)));
+        option(curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress));
+        option(curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer));
+        option(curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L));
+        if (set != CURLE_OK) return fail(Numbered(u"Error setting timeout for the request", set));
+
+        std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
+        for (const HttpHeader& header : request.headers) {
+            std::string line = Utf16ToUtf8(header.name + u": " + header.value);
+            curl_slist* more = curl_slist_append(headers.get(), line.c_str());
+            if (more == nullptr) return fail(Numbered(u"Error adding header", CURLE_OUT_OF_MEMORY));
+            headers.release();
+            headers.reset(more);
+        }
+        if (CURLcode code = curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()); code != CURLE_OK) {
+            return fail(Numbered(u"Error adding header", code));
+        }
+
+        transfer.start = Clock::now();
+        transfer.last_activity = transfer.start;
+        CURLcode result = curl_easy_perform(c);
+
+        if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer.reply.body_over_limit)) {
+            long version = 0;
+            if (curl_easy_getinfo(c, CURLINFO_HTTP_VERSION, &version) == CURLE_OK) {
+                if (version == CURL_HTTP_VERSION_1_0)
+                    transfer.reply.version = HttpVersion::Http10;
+                else if (version == CURL_HTTP_VERSION_1_1)
+                    transfer.reply.version = HttpVersion::Http11;
+                else if (version == CURL_HTTP_VERSION_2_0)
+                    transfer.reply.version = HttpVersion::Http20;
+            }
+            outcome.status = HttpOutcome::Status::Replied;
+            outcome.reply = std::move(transfer.reply);
+            return outcome;
+        }
+        if (transfer.timed_out) result = CURLE_OPERATION_TIMEDOUT;
+        switch (result) {
+        case CURLE_URL_MALFORMAT:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            if (transfer.stage == Stage::Sending) return fail(u"Error connecting to server: " + request.host);
+            return fail(Numbered(u"Error querying headers", result));
+        case CURLE_WEIRD_SERVER_REPLY: return fail(Numbered(u"Error querying headers", result));
+        default: break;
+        }
+        switch (transfer.stage) {
+        case Stage::Sending: return fail(Numbered(u"Error sending data", result));
+        case Stage::Receiving:
+        case Stage::Headers: return fail(Numbered(u"Error receiving data", result));
+        case Stage::Body: break;
+        }
+        return fail(Numbered(u"Error reading data", result));
+    }
+};
+
+}  // namespace
+
+HttpTransport& RealHttpTransport() {
+    static CurlTransport real;
+    return real;
+}
+
+}  // namespace vantrel::platform
