@@ -1,5 +1,6 @@
 #include "request/principal.h"
 
+#include "accesskey/access_key.h"
 #include "core/error.h"
 #include "request/run_log.h"
 
@@ -56,6 +57,16 @@ void TPrincipal::LerSolicitacao() {
         throw Error(u"EInvalidCast", u"Invalid class typecast");
     }
     JsEntrada = std::move(parsed);
+}
+
+void TPrincipal::BaixaDadosTivra(const std::u16string& IdPc, const std::u16string& NomePC,
+                                 std::u16string& KeyRustdesk) {
+    // The inputs are read before the key is emptied, so that a caller passing
+    // one string for both still asks with what it held.
+    const std::u16string id = IdPc;
+    const std::u16string name = NomePC;
+    KeyRustdesk.clear();
+    KeyRustdesk = accesskey::RequestAccessKey(sys_.http, FCNPJ, id, name);
 }
 
 void TPrincipal::ConfiguraRustDesk() {

@@ -44,6 +44,13 @@ public:
     // but not an object.
     void LerSolicitacao();
 
+    // Asks the vendor's access-key service for the key of the remote-access
+    // server, for the company `FCNPJ` and the device `IdPc` (machine identifier)
+    // and `NomePC` (computer name). `KeyRustdesk` is emptied first and receives
+    // the key on success; every failure is raised and leaves it empty.
+    void BaixaDadosTivra(const std::u16string& IdPc, const std::u16string& NomePC,
+                         std::u16string& KeyRustdesk);
+
     // Provisioning of the remote-access client (request kind 0).
     void ConfiguraRustDesk();
 

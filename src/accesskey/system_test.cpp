@@ -1,0 +1,396 @@
+// The real device identity and HTTP transport, on the platform the tests are
+// built for. The access-key service is a scripted HTTP server on a loopback
+// port of this process, reached the way the tool reaches its real one: through
+// the user's proxy setting (Windows: the current user's Internet settings in
+// the registry; POSIX: the http_proxy environment variable), with the address
+// 127.0.0.1 bypassing the proxy. The settings are restored at the end.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+
+#include "accesskey/access_key.h"
+#include "accesskey/device_identity.h"
+#include "accesskey/test_support.h"
+#include "core/utf.h"
+#include "platform/platform.h"
+#include "request/principal.h"
+#include "testing/http_server.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "testing/registry_value_win32.h"
+#else
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/device_identity_posix.h"
+#endif
+
+namespace vantrel::accesskey {
+namespace {
+
+using accesskey::testing::Fails;
+using accesskey::testing::Ok;
+using accesskey::testing::Outcome;
+using vantrel::testing::HttpReply;
+using vantrel::testing::HttpTestServer;
+using vantrel::testing::ScriptedReply;
+using Headers = std::vector<std::pair<std::string, std::string>>;
+
+HttpTestServer* service = nullptr;
+
+#ifdef _WIN32
+const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+const wchar_t kConnections[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+
+// The binary form of the current user's connection settings that WinHTTP
+// reads: version, counter, flags (direct and fixed proxy), then the proxy,
+// the bypass list and the configuration script address, each after its length.
+std::string ConnectionSettings(const std::string& proxy, const std::string& bypass) {
+    auto dword = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+    std::string blob = dword(0x46) + dword(1) + dword(0x1 | 0x2);
+    blob += dword(static_cast<std::uint32_t>(proxy.size())) + proxy;
+    blob += dword(static_cast<std::uint32_t>(bypass.size())) + bypass;
+    blob += dword(0) + std::string(32, '\0');
+    return blob;
+}
+#endif
+
+class LocalServiceEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        server_ = std::make_unique<HttpTestServer>();
+        service = server_.get();
+        const std::string proxy = "127.0.0.1:" + std::to_string(server_->port());
+#ifdef _WIN32
+        enable_ = std::make_unique<vantrel::testing::ScopedRegistryValue>(HKEY_CURRENT_USER,
+                                                                          kInternetSettings, L"ProxyEnable");
+        server_name_ = std::make_unique<vantrel::testing::ScopedRegistryValue>(
+            HKEY_CURRENT_USER, kInternetSettings, L"ProxyServer");
+        override_ = std::make_unique<vantrel::testing::ScopedRegistryValue>(
+            HKEY_CURRENT_USER, kInternetSettings, L"ProxyOverride");
+        connections_ = std::make_unique<vantrel::testing::ScopedRegistryValue>(
+            HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings");
+        ASSERT_TRUE(enable_->SetDword(1));
+        ASSERT_TRUE(server_name_->SetText(std::wstring(proxy.begin(), proxy.end())));
+        ASSERT_TRUE(override_->SetText(L"127.0.0.1"));
+        ASSERT_TRUE(connections_->Set(REG_BINARY, ConnectionSettings(proxy, "127.0.0.1")));
+#else
+        for (const char* name : {"http_proxy", "no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"}) {
+            const char* value = std::getenv(name);
+            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            unsetenv(name);
+        }
+        setenv("http_proxy", ("http://" + proxy).c_str(), 1);
+        setenv("no_proxy", "127.0.0.1", 1);
+#endif
+    }
+
+    void TearDown() override {
+#ifdef _WIN32
+        connections_.reset();
+        override_.reset();
+        server_name_.reset();
+        enable_.reset();
+#else
+        for (const auto& [name, value] : saved_) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+#endif
+        service = nullptr;
+        server_.reset();
+    }
+
+private:
+    std::unique_ptr<HttpTestServer> server_;
+#ifdef _WIN32
+    std::unique_ptr<vantrel::testing::ScopedRegistryValue> enable_, server_name_, override_, connections_;
+#else
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+#endif
+};
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new LocalServiceEnvironment);
+
+const std::u16string kGuid = u"6f1d3c2a-8b7e-4d5f-9a0b-1c2d3e4f5a6b";
+const std::string kToken = R"({"token":"chave-remota"})";
+const Headers kJson = {{"Content-Type", "application/json"}};
+// Short enough for a reply that never comes; the tool's own are longer.
+constexpr platform::HttpTimeouts kQuick{5000, 5000, 5000, 1500};
+
+// The service's address as the proxy receives it.
+std::string Absolute(const std::string& target) {
+    return "http://" + Utf16ToUtf8(ServerHost()) + ":3002" + target;
+}
+
+Outcome Ask(std::u16string name = u"PC") {
+    return accesskey::testing::Run([&] {
+        return RequestAccessKey(platform::RealHttpTransport(), u"12345678000199", kGuid, name, kQuick);
+    });
+}
+
+TEST(AccessKeySystemTest, BaixaDadosTivraSendsTheRequestOfTheService) {
+    const std::string guid = Utf16ToUtf8(kGuid);
+    struct Case {
+        std::u16string cnpj;
+        std::u16string name;
+        std::string query;
+    } cases[] = {
+        {u"12345678000199", u"MEU PC",
+         "cnpj=12345678000199&id_dispositivo=" + guid + "&nome_dispositivo=MEU+PC"},
+        {u"12345678000199", u"O'NEIL-PC",
+         "cnpj=12345678000199&id_dispositivo=" + guid + "&nome_dispositivo=O%27NEIL-PC"},
+        {u"12345678000199", u"JOS\u00C9-PC",
+         "cnpj=12345678000199&id_dispositivo=" + guid + "&nome_dispositivo=JOS%C3%89-PC"},
+        {u"12345678000199", u"A&B", "cnpj=12345678000199&id_dispositivo=" + guid + "&nome_dispositivo=A%26B"},
+        {u"", u"PC", "cnpj=&id_dispositivo=" + guid + "&nome_dispositivo=PC"},
+    };
+    platform::Platform& sys = platform::System();
+    request::StandardStreams streams(sys.console);
+    request::TPrincipal principal(sys, streams);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.query);
+        service->Script({HttpReply(200, "OK", kJson, kToken)});
+        principal.FCNPJ = c.cnpj;
+        std::u16string key;
+        principal.BaixaDadosTivra(kGuid, c.name, key);
+        EXPECT_EQ(key, u"chave-remota");
+
+        std::vector<vantrel::testing::ReceivedRequest> received = service->Requests();
+        ASSERT_EQ(received.size(), 1u);
+        EXPECT_EQ(received[0].method, "GET");
+        EXPECT_EQ(received[0].target, Absolute("/api/acessoremoto?" + c.query));
+        EXPECT_EQ(received[0].version, "HTTP/1.1");
+        // Host and the connection headers are the transport's own.
+        Headers headers;
+        std::string host;
+        for (const auto& [name, value] : received[0].headers) {
+            if (name == "Host")
+                host = value;
+            else if (name != "Connection" && name != "Proxy-Connection")
+                headers.emplace_back(name, value);
+        }
+        EXPECT_EQ(host, Utf16ToUtf8(ServerHost()) + ":3002");
+        EXPECT_EQ(headers, (Headers{
+                               {"Accept", "application/json, text/plain; q=0.9, text/html;q=0.8,"},
+                               {"Accept-Charset", "utf-8, *;q=0.8"},
+                               {"User-Agent", "Orlimar RESTClient/1.0"},
+                               {"token_api", "5a0f3c7e1d9b2a648c0e7f1b3d5a9c2e"},
+                           }));
+    }
+}
+
+TEST(AccessKeySystemTest, Replies) {
+    const Outcome key = Ok(u"chave-remota");
+    std::vector<ScriptedReply> six_redirects(6, HttpReply(302, "Found", {{"Location", "/api/outra"}}, ""));
+    struct Case {
+        const char* what;
+        std::vector<ScriptedReply> script;
+        Outcome expected;
+    } cases[] = {
+        {"404", {HttpReply(404, "Not Found", kJson, kToken)}, key},
+        {"503 with its reason as sent",
+         {HttpReply(503, "Service  Unavailable", kJson, kToken)},
+         Fails(u"ERESTException", u"HTTP/1.1 503 Service  Unavailable")},
+        {"HTTP/1.0",
+         {{"HTTP/1.0 500 Boom\r\nContent-Length: 0\r\n\r\n", false}},
+         Fails(u"ERESTException", u"HTTP/1.0 500 Boom")},
+        {"gzip",
+         {HttpReply(200, "OK", {{"Content-Encoding", "gzip"}}, accesskey::testing::Gzip(kToken))},
+         key},
+        {"deflate",
+         {HttpReply(200, "OK", {{"Content-Encoding", "deflate"}}, accesskey::testing::Deflate(kToken))},
+         key},
+        {"charset",
+         {HttpReply(200, "OK", {{"Content-Type", "application/json; charset=ISO-8859-1"}},
+                    "{\"token\":\"caf\xE9\"}")},
+         Ok(u"caf\u00E9")},
+        {"raw data",
+         {HttpReply(200, "OK", {{"Content-Type", "application/octet-stream"}}, kToken)},
+         Fails(u"EAccessKeyError", u"The access-key service sent no usable key: empty reply")},
+        {"raw data, status 404",
+         {HttpReply(404, "Not Found", {{"Content-Type", "application/octet-stream"}}, kToken)},
+         key},
+        {"body over the bound",
+         {HttpReply(200, "OK", kJson, std::string(kReplyBodyLimit + 1, ' '))},
+         Fails(u"ERESTException", u"REST request failed: Reply body larger than 8 MiB")},
+        {"body at the bound",
+         {HttpReply(200, "OK", kJson, kToken + std::string(kReplyBodyLimit - kToken.size(), ' '))},
+         key},  // read whole: white space after the object
+        {"six redirects", six_redirects,
+         Fails(u"ERESTException", u"REST request failed: Maximum number of redirections (5) exceeded")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        service->Script(c.script);
+        EXPECT_EQ(Ask(), c.expected);
+    }
+}
+
+TEST(AccessKeySystemTest, RedirectsCarryTheCookiesTheySet) {
+    service->Script({
+        HttpReply(301, "Moved Permanently",
+                  {{"Location", "/api/a?x=1"}, {"Set-Cookie", "sessao=abc; Path=/"}}, ""),
+        HttpReply(302, "Found", {{"Location", Absolute("/api/b")}, {"Set-Cookie", "lado=1; Path=/api"}},
+                  "ignored"),
+        HttpReply(307, "Temporary Redirect", {{"Location", "c"}}, ""),
+        HttpReply(200, "OK", kJson, kToken),
+    });
+    EXPECT_EQ(Ask(), Ok(u"chave-remota"));
+    std::vector<vantrel::testing::ReceivedRequest> received = service->Requests();
+    ASSERT_EQ(received.size(), 4u);
+    auto cookie = [](const vantrel::testing::ReceivedRequest& r) {
+        std::string value = "<none>";
+        for (const auto& [name, v] : r.headers) {
+            if (name == "Cookie") value = v;
+        }
+        return value;
+    };
+    EXPECT_EQ(received[1].target, Absolute("/api/a?x=1"));
+    EXPECT_EQ(received[2].target, Absolute("/api/b"));
+    EXPECT_EQ(received[3].target, Absolute("/api/c"));
+    EXPECT_EQ(cookie(received[0]), "<none>");
+    EXPECT_EQ(cookie(received[1]), "sessao=abc");
+    EXPECT_EQ(cookie(received[2]), "lado=1; sessao=abc");
+    EXPECT_EQ(cookie(received[3]), "lado=1; sessao=abc");
+}
+
+// How the platform reports a time-out and a refused connection. Wine's WinHTTP
+// passes on the socket's own code for a time-out (WSAETIMEDOUT) where Windows
+// reports ERROR_WINHTTP_TIMEOUT, and has no message texts for either.
+#ifdef _WIN32
+const std::vector<std::u16string> kTimedOut = {u"(12002) ", u"(10060) "};
+const std::vector<std::u16string> kRefused = {u"(12029) "};
+#else
+const std::vector<std::u16string> kTimedOut = {u"(28) Timeout was reached"};
+const std::vector<std::u16string> kRefused = {u"(7) Couldn't connect to server"};
+#endif
+
+bool StartsWithOneOf(const std::u16string& text, const std::u16string& prefix,
+                     const std::vector<std::u16string>& endings) {
+    for (const auto& ending : endings) {
+        if (text.rfind(prefix + ending, 0) == 0) return true;
+    }
+    return false;
+}
+
+TEST(AccessKeySystemTest, TransportFailures) {
+    // A reply that never comes: the receive time-out ends the wait.
+    service->Script({{"", true}});
+    auto start = std::chrono::steady_clock::now();
+    Outcome silent = Ask();
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(silent.kind, u"ERESTException");
+    EXPECT_TRUE(StartsWithOneOf(silent.message, u"REST request failed: Error receiving data: ", kTimedOut))
+        << ::testing::PrintToString(silent.message);
+    EXPECT_GE(waited, std::chrono::milliseconds(1000));
+    EXPECT_LT(waited, std::chrono::seconds(15));
+
+    // A server that refuses the connection (127.0.0.1 bypasses the proxy).
+    const std::string closed = "http://127.0.0.1:" + std::to_string(HttpTestServer::ClosedPort()) + "/x";
+    service->Script({HttpReply(302, "Found", {{"Location", closed}}, "")});
+    Outcome refused = Ask();
+    EXPECT_EQ(refused.kind, u"ERESTException");
+    EXPECT_TRUE(StartsWithOneOf(refused.message, u"REST request failed: Error sending data: ", kRefused))
+        << ::testing::PrintToString(refused.message);
+}
+
+#ifdef _WIN32
+
+TEST(DeviceIdentitySystemTest, MachineGuidFromTheRegistry) {
+    vantrel::testing::ScopedRegistryValue value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography",
+                                                L"MachineGuid");
+    auto text = [](DWORD type, std::wstring_view t) {
+        return std::make_pair(
+            type, std::string(reinterpret_cast<const char*>(t.data()), t.size() * sizeof(wchar_t)) +
+                      std::string(2, '\0'));
+    };
+    struct Case {
+        const char* what;
+        std::pair<DWORD, std::string> data;
+        Outcome expected;
+    } cases[] = {
+        {"text", text(REG_SZ, L"6f1d3c2a-8b7e-4d5f-9a0b-1c2d3e4f5a6b"),
+         Ok(u"6f1d3c2a-8b7e-4d5f-9a0b-1c2d3e4f5a6b")},
+        {"expandable, kept unexpanded", text(REG_EXPAND_SZ, L"%SystemRoot%\\guid"),
+         Ok(u"%SystemRoot%\\guid")},
+        {"NUL inside", text(REG_SZ, std::wstring_view(L"abc\0def", 7)), Ok(u"abc")},
+        {"dword",
+         {REG_DWORD, std::string("\x07\0\0\0", 4)},
+         Fails(u"ERegistryException", u"Invalid data type for 'MachineGuid'")},
+        {"binary without data", {REG_BINARY, ""}, Ok(u"")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(value.Set(c.data.first, c.data.second));
+        EXPECT_EQ(accesskey::testing::Run([] { return LeMachineGuid(platform::RealDeviceIdentity()); }),
+                  c.expected);
+    }
+    ASSERT_TRUE(value.Remove());
+    EXPECT_EQ(LeMachineGuid(platform::RealDeviceIdentity()), u"");
+}
+
+TEST(DeviceIdentitySystemTest, ComputerName) {
+    std::u16string name = LeNomeComputador(platform::RealDeviceIdentity());
+    EXPECT_FALSE(name.empty());
+    const wchar_t* environment = _wgetenv(L"COMPUTERNAME");
+    ASSERT_NE(environment, nullptr);
+    EXPECT_EQ(name, std::u16string(reinterpret_cast<const char16_t*>(environment)));
+}
+
+#else
+
+TEST(DeviceIdentitySystemTest, MachineIdFileStandsInForTheRegistry) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("vantrel-machine-id-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    struct Case {
+        std::optional<std::string> content;  // nullopt: no file
+        std::u16string expected;
+    } cases[] = {
+        {"3d1219c7c4c5404aaa1f6d2a48adfda4\n", u"3d1219c7c4c5404aaa1f6d2a48adfda4"},
+        {"first\r\nsecond\n", u"first"},
+        {"caf\xC3\xA9", u"caf\u00E9"},
+        {"", u""},
+        {"\n", u""},
+        {std::string("ab\0cd\n", 6), u"ab"},
+        {std::nullopt, u""},
+    };
+    for (const auto& c : cases) {
+        const fs::path file = dir / "machine-id";
+        fs::remove(file);
+        if (c.content) std::ofstream(file, std::ios::binary) << *c.content;
+        auto identity = platform::NewPosixDeviceIdentity(file.string());
+        EXPECT_EQ(LeMachineGuid(*identity), c.expected) << (c.content ? *c.content : "(no file)");
+    }
+    // A file that cannot be read gives the empty text too.
+    auto unreadable = platform::NewPosixDeviceIdentity(dir.string());
+    EXPECT_EQ(LeMachineGuid(*unreadable), u"");
+    fs::remove_all(dir);
+
+    std::ifstream real("/etc/machine-id");
+    std::string first;
+    std::getline(real, first);
+    EXPECT_EQ(LeMachineGuid(platform::RealDeviceIdentity()), Utf8ToUtf16(first));
+}
+
+TEST(DeviceIdentitySystemTest, ComputerNameIsTheHostName) {
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    EXPECT_EQ(LeNomeComputador(platform::RealDeviceIdentity()), Utf8ToUtf16(host));
+}
+
+#endif
+
+}  // namespace
+}  // namespace vantrel::accesskey
