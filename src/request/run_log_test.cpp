@@ -14,10 +14,7 @@
 
 #include "core/error.h"
 #include "core/utf.h"
-#include "platform/fakes/fake_clock.h"
-#include "platform/fakes/fake_console.h"
-#include "platform/fakes/fake_files.h"
-#include "platform/fakes/fake_process.h"
+#include "platform/fakes/fake_platform.h"
 
 #ifdef _WIN32
 #include "platform/fakes/user_locale_win32.h"
@@ -40,13 +37,9 @@ const std::string kLine = "|21/08/2025 14:03:07| " + kTextBytes + "\r\n";
 
 std::string Printable(const std::string& bytes) { return ::testing::PrintToString(bytes); }
 
-class RunLogTest : public ::testing::Test {
+// The fake platform's console has ANSI code page 1252, as Latin-1.
+class RunLogTest : public ::testing::Test, protected platform::FakePlatform {
 protected:
-    platform::FakeProcess process;
-    platform::FakeConsole console;  // ANSI code page 1252, as Latin-1
-    platform::FakeFileSystem files;
-    platform::FakeClock clock;
-    platform::Platform sys{process, console, files, clock};
 
     const std::u16string log = u"C:\\Work\\LogVantrel.txt";
     const std::u16string scratch = u"C:\\Work\\LogVantrel.txt.tmp";
@@ -322,7 +315,7 @@ TEST_F(RunLogTest, NoOtherRunWritesBetweenTheReadAndTheReplacement) {
     } intruded;
     intruded.Put(log, "x\r\n");
     clock.time_text = u"\u00E9";
-    platform::Platform intruded_sys{process, console, intruded, clock};
+    platform::Platform intruded_sys = With(process, console, intruded, clock);
     GravaLog(intruded_sys, kText);
     EXPECT_FALSE(intruded.got_in);
     EXPECT_EQ(Printable(intruded.Bytes(log)),
@@ -383,7 +376,7 @@ TEST_F(RunLogTest, LogCreatedByAnotherRunMeanwhileIsNotOverwritten) {
             return FakeFileSystem::CreateNew(path);
         }
     } racing;
-    platform::Platform racing_sys{process, console, racing, clock};
+    platform::Platform racing_sys = With(process, console, racing, clock);
     clock.on_sleep = [&] { racing.creator.reset(); };
     GravaLog(racing_sys, kText);
     EXPECT_EQ(racing.Bytes(log), "other\r\n" + kLine);
@@ -440,10 +433,10 @@ protected:
 
     std::filesystem::path dir;
     std::filesystem::path path;
-    platform::FakeProcess process;
-    platform::FakeConsole console;
-    platform::FakeClock clock;
-    platform::Platform sys{process, console, platform::RealFileSystem(), clock};
+    platform::FakePlatform fakes;
+    platform::FakeProcess& process = fakes.process;
+    platform::FakeClock& clock = fakes.clock;
+    platform::Platform sys = fakes.With(process, fakes.console, platform::RealFileSystem(), clock);
 };
 
 TEST_F(RunLogOnDiskTest, AppendsAndMovesToUtf8) {
@@ -480,7 +473,7 @@ TEST_F(RunLogOnDiskTest, WaitsForAHolderThatLetsGo) {
         held.file.reset();
     });
     RealPauses pauses;
-    platform::Platform waiting{process, console, platform::RealFileSystem(), pauses};
+    platform::Platform waiting = fakes.With(process, fakes.console, platform::RealFileSystem(), pauses);
     EXPECT_NO_THROW(GravaLog(waiting, kText));
     other.join();
     EXPECT_EQ(Bytes(), "earlier\r\nother\r\n" + kLine);
@@ -499,7 +492,7 @@ TEST_F(RunLogOnDiskTest, ConcurrentRunsLoseNoLine) {
             platform::FakeProcess own_process = process;
             platform::FakeConsole own_console;
             RealPauses own_clock;
-            platform::Platform own{own_process, own_console, platform::RealFileSystem(), own_clock};
+            platform::Platform own = fakes.With(own_process, own_console, platform::RealFileSystem(), own_clock);
             for (int i = 0; i < kLines; ++i) {
                 own_clock.time_text = (r == 0 && i == kLines / 2) ? u"\u5348" : u"t";
                 std::string text = "run " + std::to_string(r) + " line " + std::to_string(i);
@@ -542,7 +535,7 @@ TEST_F(RunLogOnDiskTest, UserSettingsOutsideTheAnsiCodePage) {
     platform::UserLocaleSetting pm(LOCALE_S2359, L"\u5348\u5F8C");
     ASSERT_TRUE(format.changed() && am.changed() && pm.changed());
     auto real_clock = platform::NewRealClock();
-    platform::Platform real{process, platform::RealConsole(), platform::RealFileSystem(), *real_clock};
+    platform::Platform real = fakes.With(process, platform::RealConsole(), platform::RealFileSystem(), *real_clock);
     Write("caf\xE9\r\n");
     GravaLog(real, kText);
     const std::string bytes = Bytes();
@@ -559,7 +552,7 @@ TEST_F(RunLogOnDiskTest, UserSettingsOutsideTheAnsiCodePage) {
     platform::LocaleEnvironment environment("ja_JP.EUC-JP");
     ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr);
     auto real_clock = platform::NewRealClock();
-    platform::Platform real{process, platform::RealConsole(), platform::RealFileSystem(), *real_clock};
+    platform::Platform real = fakes.With(process, platform::RealConsole(), platform::RealFileSystem(), *real_clock);
     Write("\xC6\xFC\r\n");  // U+65E5 in EUC-JP
     GravaLog(real, kText);
     std::setlocale(LC_ALL, "C");

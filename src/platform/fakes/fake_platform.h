@@ -26,6 +26,12 @@ struct FakePlatform {
     FakeDeviceIdentity identity;
     FakeHttpTransport http;
     Platform sys{process, console, files, clock, profiles, libraries, error_box, identity, http};
+
+    // The given process, console, file system and clock with these fakes for
+    // everything else: for tests that use real parts or fakes of their own.
+    Platform With(Process& p, Console& c, FileSystem& f, Clock& k) {
+        return Platform{p, c, f, k, profiles, libraries, error_box, identity, http};
+    }
 };
 
 }  // namespace vantrel::platform
