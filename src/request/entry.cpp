@@ -1,5 +1,6 @@
 #include "request/entry.h"
 
+#include "company/dm.h"
 #include "core/error.h"
 #include "request/principal.h"
 #include "request/standard_streams.h"
@@ -19,6 +20,11 @@ int Run(platform::Platform& sys) {
     sys.process.UseUserLocale();
     StandardStreams streams(sys.console);
     TPrincipal principal(sys, streams);
+    // At shutdown the database module goes before TPrincipal, on every way out:
+    // its connection rolls back and detaches.
+    struct FreeDm {
+        ~FreeDm() { company::LiberaDM(); }
+    } free_dm;
 
     try {
         std::vector<std::u16string> args = sys.process.Arguments();

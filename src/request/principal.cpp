@@ -1,6 +1,7 @@
 #include "request/principal.h"
 
 #include "accesskey/access_key.h"
+#include "company/dm.h"
 #include "core/error.h"
 #include "request/run_log.h"
 
@@ -70,6 +71,9 @@ void TPrincipal::BaixaDadosTivra(const std::u16string& IdPc, const std::u16strin
 }
 
 void TPrincipal::ConfiguraRustDesk() {
+    // First the company's tax id, once per run, into FCNPJ. The lookup never
+    // fails the request.
+    if (!company::DM) company::CriaDM(sys_, FCNPJ);
     // Provisioning of the remote-access client is not built yet: kind 0 succeeds
     // without doing anything.
 }

@@ -17,12 +17,19 @@ struct ProgramRun {
     std::string directory;           // working directory; empty: the current one
     std::vector<std::pair<std::string, std::string>> environment;  // added or replaced
     bool close_output = false;       // standard output is closed
+    // The child is killed when it runs longer than this; the result then says
+    // timed_out.
+    int timeout_ms = 120000;
+    // POSIX: the child starts a session of its own, without the caller's
+    // controlling terminal.
+    bool detach_terminal = false;
 };
 
 struct ProgramResult {
     int exit_code = -1;
     std::string out;
     std::string err;
+    bool timed_out = false;
 };
 
 ProgramResult RunProgram(const ProgramRun& run);

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +30,7 @@ ProgramResult RunProgram(const ProgramRun& run) {
     pid_t pid = fork();
     Check(pid >= 0, "fork");
     if (pid == 0) {
+        if (run.detach_terminal && setsid() < 0) _exit(127);
         if (!run.directory.empty() && chdir(run.directory.c_str()) != 0) _exit(127);
         if (run.input) dup2(in[0], 0);
         else close(0);
@@ -60,9 +63,28 @@ ProgramResult RunProgram(const ProgramRun& run) {
     }
     ProgramResult result;
     int open_outputs = 2;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(run.timeout_ms);
     while (open_outputs > 0 || to_child >= 0) {
         pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {to_child, POLLOUT, 0}};
-        Check(poll(fds, 3, -1) >= 0 || errno == EINTR, "poll");
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (!result.timed_out && left.count() <= 0) {
+            // Too long: kill it; its outputs close when it is gone.
+            result.timed_out = true;
+            kill(pid, SIGKILL);
+            if (to_child >= 0) close(to_child);
+            to_child = -1;
+        }
+        if (result.timed_out && left.count() < -5000) {
+            // Something it started still holds the outputs open.
+            for (int* fd : {&out[0], &err[0]}) {
+                if (*fd >= 0) close(*fd);
+                *fd = -1;
+            }
+            break;
+        }
+        const int wait_ms = result.timed_out ? 1000 : static_cast<int>(std::min<long long>(left.count(), 1000));
+        Check(poll(fds, 3, wait_ms) >= 0 || errno == EINTR, "poll");
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {
                 char buffer[4096];

@@ -152,9 +152,17 @@ ProgramResult RunProgram(const ProgramRun& run) {
     std::string err;
     std::thread err_reader([&] { err = Drain(err_read); });
     ProgramResult result;
+    // Too long: the child is ended, which closes its outputs.
+    std::thread watchdog([&] {
+        if (WaitForSingleObject(pi.hProcess, static_cast<DWORD>(run.timeout_ms)) == WAIT_TIMEOUT) {
+            result.timed_out = true;
+            TerminateProcess(pi.hProcess, 1);
+        }
+    });
     result.out = Drain(out_read);
     err_reader.join();
     feeder.join();
+    watchdog.join();
     result.err = std::move(err);
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 0;

@@ -1,0 +1,106 @@
+// End-to-end: the built tool with a BANCO.INI in its current directory. Natively
+// against real Firebird databases through the embedded engine; under Wine, where
+// no Windows client library is installed, the load failure.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "testing/run_program.h"
+#ifndef _WIN32
+#include "company/firebird_fixture.h"
+#endif
+
+namespace vantrel {
+namespace {
+
+using testing::ProgramResult;
+using testing::ProgramRun;
+
+const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
+
+class CompanyToolTest : public ::testing::Test {
+protected:
+    ProgramResult Run(std::vector<std::pair<std::string, std::string>> environment = {}) {
+        ProgramRun run;
+        run.program = VANTREL_EXE;
+        run.directory = dir.path();
+        run.environment = {{"LC_ALL", "C"}};
+        run.environment.insert(run.environment.end(), environment.begin(), environment.end());
+        // No terminal: the box goes to standard error and does not wait.
+        run.detach_terminal = true;
+        run.timeout_ms = 120000;
+        return testing::RunProgram(run);
+    }
+
+    // The run log holds exactly one line, with the result.
+    void ExpectLoggedOnce(const std::string& result) {
+        const std::string log = testing::ReadFileBytes(dir.File("LogVantrel.txt"));
+        EXPECT_TRUE(std::regex_match(log, std::regex(R"(\|[^|\r\n]+\| )" +
+                                                     std::regex_replace(result, std::regex(R"([{}\[\]])"), R"(\$&)") +
+                                                     "\r\n")))
+            << log;
+    }
+
+    testing::TempDir dir;
+};
+
+TEST_F(CompanyToolTest, WithoutSettingsFileNothingIsLookedUp) {
+    ProgramResult r = Run();
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kSuccess);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CompanyToolTest, DirectoryNamedLikeTheSettingsFileIsNoSettingsFile) {
+    std::filesystem::create_directory(std::filesystem::u8path(dir.File("BANCO.INI")));
+    ProgramResult r = Run();
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kSuccess);
+    EXPECT_EQ(r.err, "");
+    ExpectLoggedOnce(kSuccess);
+}
+
+#ifdef _WIN32
+// No fbclient.dll or fbembed.dll anywhere: the box (which returns at once under
+// a headless Wine) and a run that goes on to its result and its log line.
+TEST_F(CompanyToolTest, WithoutClientLibraryTheRunGoesOn) {
+    testing::WriteFileBytes(dir.File("BANCO.INI"), "[CONFIG]\r\nBASE=C:\\ERP\\DADOS.FDB\r\n");
+    ProgramResult r = Run();
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kSuccess);
+    ExpectLoggedOnce(kSuccess);
+}
+#else
+using company::testing::DatabaseSpec;
+using company::testing::FirebirdHome;
+
+TEST_F(CompanyToolTest, LookupInARealDatabaseStaysOutOfTheResult) {
+    FirebirdHome home;
+    const std::string base = home.CreateDatabase("erp.fdb", {.rows = {"'12.345.678/0001-90'"}});
+    testing::WriteFileBytes(dir.File("BANCO.INI"), "[CONFIG]\r\nBASE=" + base + "\r\nUSER=SYSDBA\r\n");
+    ProgramResult r = Run(home.Environment());
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kSuccess);
+    EXPECT_EQ(r.err, "");  // no box
+    ExpectLoggedOnce(kSuccess);
+}
+
+TEST_F(CompanyToolTest, DatabaseFailureShowsTheBoxAndTheRunGoesOn) {
+    FirebirdHome home;
+    const std::string base = home.CreateDatabase("erp.fdb", {.with_table = false});
+    testing::WriteFileBytes(dir.File("BANCO.INI"), "[CONFIG]\r\nBASE=" + base + "\r\nUSER=SYSDBA\r\n");
+    ProgramResult r = Run(home.Environment());
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kSuccess);
+    // Without a terminal the box is written to standard error: caption, then text.
+    EXPECT_EQ(r.err.rfind("vantrel\nFirebird client error:\nDynamic SQL Error\n", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("Table unknown\nCONFIGURACOES\n"), std::string::npos) << r.err;
+    ExpectLoggedOnce(kSuccess);
+}
+#endif
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,101 @@
+#include "company/dm.h"
+
+#include <exception>
+
+#include "company/firebird_client.h"
+#include "company/settings.h"
+#include "core/error.h"
+#include "core/utf.h"
+
+namespace vantrel::company {
+
+std::unique_ptr<TDM> DM;
+
+namespace {
+
+// The value's text: empty without a row; NULL has none.
+std::u16string TextOf(const FirstValue& value) {
+    switch (value.kind) {
+    case FirstValue::Kind::NoRow: return {};
+    case FirstValue::Kind::Null:
+        throw Error(u"EVariantTypeCastError", u"Could not convert variant of type (Null) into type (OleStr)");
+    case FirstValue::Kind::Text: return value.text;
+    }
+    return {};
+}
+
+}  // namespace
+
+TDM::TDM(platform::Platform& sys)
+    : own_client_(std::make_unique<FirebirdClient>(sys.libraries)), sys_(sys), Connection(*own_client_) {
+    SetFixedParams();
+}
+
+TDM::TDM(platform::Platform& sys, DatabaseClient& client) : sys_(sys), Connection(client) {
+    SetFixedParams();
+}
+
+void TDM::SetFixedParams() {
+    Connection.SetParam(u"DriverID", u"FB");
+    Connection.SetParam(u"CharacterSet", u"ISO8859_1");
+    Connection.SetParam(u"SQLDialect", u"3");
+}
+
+void TDM::DataModuleCreate(std::u16string& FCNPJ) {
+    const std::u16string path = SettingsPath(sys_.process);
+    if (!sys_.files.Exists(path)) return;
+    std::u16string failure;
+    try {
+        const DatabaseSettings settings = ReadSettings(sys_.profiles, path);
+        Connection.Close();
+        Connection.SetParam(u"Database", settings.base);
+        Connection.SetParam(u"Server", settings.server);
+        Connection.SetParam(u"Port", Ascii(std::to_string(settings.port)));
+        Connection.SetParam(u"Password", settings.password);
+        Connection.SetParam(u"User_Name", settings.user);
+        Connection.Open();
+        FCNPJ = TextOf(Connection.ExecSQLScalar(kStatement));
+        return;
+    } catch (const Error& error) {
+        failure = error.message();
+    } catch (const std::exception& error) {
+        failure = Utf8ToUtf16(error.what());
+    }
+    sys_.error_box.Show(ApplicationTitle(sys_), BoxText(failure));
+}
+
+void CriaDM(platform::Platform& sys, DatabaseClient& client, std::u16string& FCNPJ) {
+    try {
+        DM = std::make_unique<TDM>(sys, client);
+        DM->DataModuleCreate(FCNPJ);
+    } catch (...) {
+        // The creation of the module never fails the run.
+    }
+}
+
+void CriaDM(platform::Platform& sys, std::u16string& FCNPJ) {
+    try {
+        DM = std::make_unique<TDM>(sys);
+        DM->DataModuleCreate(FCNPJ);
+    } catch (...) {
+        // The creation of the module never fails the run.
+    }
+}
+
+void LiberaDM() { DM.reset(); }
+
+std::u16string ApplicationTitle(platform::Platform& sys) {
+    std::u16string name = sys.process.ExecutablePath();
+    const std::size_t separator = name.rfind(sys.process.PathSeparator());
+    if (separator != std::u16string::npos) name.erase(0, separator + 1);
+    const std::size_t dot = name.find(u'.');
+    if (dot != std::u16string::npos) name.erase(dot);
+    return sys.error_box.LowerAfterFirst(name);
+}
+
+std::u16string BoxText(std::u16string message) {
+    if (!message.empty() && message.back() > 46) message += u'.';
+    return message;
+}
+
+}  // namespace vantrel::company

@@ -1,0 +1,352 @@
+// The Firebird client's use of the C API, against a stand-in library whose
+// functions follow the API's contract: the loading rules, the parameter block,
+// the failure text, the value rules and the end of a session. Runs on both
+// platforms (Windows: the API's own calling conventions); the real library is
+// tested in firebird_test.cpp.
+#include "company/firebird_client.h"
+
+#include <ibase.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <type_traits>
+
+#include "core/error.h"
+#include "core/utf.h"
+#include "platform/fakes/fake_libraries.h"
+
+namespace vantrel::company {
+namespace {
+
+// What the stand-in library was asked, and what it answers.
+struct Stub {
+    std::string database, dpb;
+    ISC_STATUS attach_error = 0;        // the attach fails with this code
+    ISC_STATUS prepare_error = 0;       // the prepare fails with this code
+    std::vector<std::string> lines;     // fb_interpret's lines for a failure
+    std::size_t interpreted = 0;
+    std::string sql;
+    unsigned short dialect = 0;
+    int transactions = 0, rollbacks = 0, detaches = 0, statements_open = 0;
+    // The column: its SQL type (without the NULL flag), scale and data area.
+    ISC_SHORT type = SQL_VARYING;
+    ISC_SHORT scale = 0;
+    std::string data;
+    bool null = false;
+    bool row = true;
+} stub;
+
+// A handle value: a pointer on 32-bit builds, a number on 64-bit ones.
+template <typename Handle>
+Handle MakeHandle(unsigned value) {
+    if constexpr (std::is_pointer_v<Handle>) {
+        return reinterpret_cast<Handle>(static_cast<std::uintptr_t>(value));
+    } else {
+        return static_cast<Handle>(value);
+    }
+}
+
+ISC_STATUS Fail(ISC_STATUS* status, ISC_STATUS code) {
+    status[0] = isc_arg_gds;
+    status[1] = code;
+    status[2] = isc_arg_end;
+    stub.interpreted = 0;
+    return code;
+}
+
+ISC_STATUS ISC_EXPORT Attach(ISC_STATUS* status, short length, const ISC_SCHAR* name, isc_db_handle* db,
+                             short dpb_length, const ISC_SCHAR* dpb) {
+    stub.database.assign(name, static_cast<std::size_t>(length));
+    stub.dpb.assign(dpb, static_cast<std::size_t>(dpb_length));
+    if (stub.attach_error) return Fail(status, stub.attach_error);
+    *db = MakeHandle<isc_db_handle>(1);
+    return 0;
+}
+ISC_STATUS ISC_EXPORT Detach(ISC_STATUS*, isc_db_handle* db) {
+    ++stub.detaches;
+    *db = {};
+    return 0;
+}
+ISC_STATUS ISC_EXPORT_VARARG Start(ISC_STATUS*, isc_tr_handle* tr, short, ...) {
+    ++stub.transactions;
+    *tr = MakeHandle<isc_tr_handle>(2);
+    return 0;
+}
+ISC_STATUS ISC_EXPORT Rollback(ISC_STATUS*, isc_tr_handle* tr) {
+    ++stub.rollbacks;
+    *tr = {};
+    return 0;
+}
+ISC_STATUS ISC_EXPORT Allocate(ISC_STATUS*, isc_db_handle*, isc_stmt_handle* stmt) {
+    ++stub.statements_open;
+    *stmt = MakeHandle<isc_stmt_handle>(3);
+    return 0;
+}
+ISC_STATUS ISC_EXPORT Free(ISC_STATUS*, isc_stmt_handle*, unsigned short option) {
+    if (option == DSQL_drop) --stub.statements_open;
+    return 0;
+}
+void Describe(XSQLDA* sqlda) {
+    sqlda->sqld = 1;
+    if (sqlda->sqln < 1) return;
+    XSQLVAR& var = sqlda->sqlvar[0];
+    var.sqltype = static_cast<ISC_SHORT>(stub.type | 1);
+    var.sqlscale = stub.scale;
+    var.sqllen = static_cast<ISC_SHORT>(stub.type == SQL_VARYING ? stub.data.size() - 2 : stub.data.size());
+}
+ISC_STATUS ISC_EXPORT Prepare(ISC_STATUS* status, isc_tr_handle*, isc_stmt_handle*, unsigned short length,
+                              const ISC_SCHAR* sql, unsigned short dialect, XSQLDA* sqlda) {
+    stub.sql = length == 0 ? std::string(sql) : std::string(sql, length);
+    stub.dialect = dialect;
+    if (stub.prepare_error) return Fail(status, stub.prepare_error);
+    Describe(sqlda);
+    return 0;
+}
+ISC_STATUS ISC_EXPORT DescribeOutput(ISC_STATUS*, isc_stmt_handle*, unsigned short, XSQLDA* sqlda) {
+    Describe(sqlda);
+    return 0;
+}
+ISC_STATUS ISC_EXPORT Execute(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const XSQLDA*) {
+    return 0;
+}
+ISC_STATUS ISC_EXPORT Fetch(ISC_STATUS*, isc_stmt_handle*, unsigned short, const XSQLDA* sqlda) {
+    if (!stub.row) return 100;
+    const XSQLVAR& var = sqlda->sqlvar[0];
+    if (var.sqltype & 1) *var.sqlind = stub.null ? -1 : 0;
+    std::memcpy(var.sqldata, stub.data.data(), stub.data.size());
+    return 0;
+}
+ISC_LONG ISC_EXPORT Interpret(ISC_SCHAR* buffer, unsigned int size, const ISC_STATUS** vector) {
+    if (stub.interpreted >= stub.lines.size()) return 0;
+    const std::string& line = stub.lines[stub.interpreted++];
+    std::snprintf(buffer, size, "%s", line.c_str());
+    *vector += 2;
+    return static_cast<ISC_LONG>(line.size());
+}
+
+std::map<std::string, void*> Functions() {
+    return {
+        {"isc_attach_database", reinterpret_cast<void*>(&Attach)},
+        {"isc_detach_database", reinterpret_cast<void*>(&Detach)},
+        {"isc_start_transaction", reinterpret_cast<void*>(&Start)},
+        {"isc_rollback_transaction", reinterpret_cast<void*>(&Rollback)},
+        {"isc_dsql_allocate_statement", reinterpret_cast<void*>(&Allocate)},
+        {"isc_dsql_prepare", reinterpret_cast<void*>(&Prepare)},
+        {"isc_dsql_describe", reinterpret_cast<void*>(&DescribeOutput)},
+        {"isc_dsql_execute", reinterpret_cast<void*>(&Execute)},
+        {"isc_dsql_fetch", reinterpret_cast<void*>(&Fetch)},
+        {"isc_dsql_free_statement", reinterpret_cast<void*>(&Free)},
+        {"fb_interpret", reinterpret_cast<void*>(&Interpret)},
+    };
+}
+
+template <typename T>
+std::string Bytes(T value) {
+    std::string bytes(sizeof value, '\0');
+    std::memcpy(bytes.data(), &value, sizeof value);
+    return bytes;
+}
+
+std::string Varying(const std::string& text) { return Bytes(static_cast<ISC_SHORT>(text.size())) + text; }
+
+class FirebirdClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        stub = Stub{};
+        libraries.available[kClientLibraryNames[0]] = Functions();
+    }
+
+    AttachParameters Parameters() {
+        AttachParameters p;
+        p.database = u"erpsrv/3050:C:\\ERP\\DADOS.FDB";
+        p.user = u"SYSDBA";
+        p.password = u"masterkey";
+        p.character_set = u"ISO8859_1";
+        p.dialect = 3;
+        return p;
+    }
+
+    platform::FakeLibraries libraries;
+};
+
+TEST_F(FirebirdClientTest, LoadsOnceFallingBackToTheSecondName) {
+    libraries.available.clear();
+    libraries.available[kClientLibraryNames[1]] = Functions();
+    {
+        FirebirdClient client(libraries);
+        client.Attach(Parameters());
+        client.Attach(Parameters());
+    }
+    EXPECT_EQ(libraries.loads, (std::vector<std::u16string>{kClientLibraryNames[0], kClientLibraryNames[1]}));
+    EXPECT_EQ(libraries.alive, 1);  // never unloaded
+}
+
+TEST_F(FirebirdClientTest, LibraryThatDoesNotLoadIsExplained) {
+    libraries.available.clear();
+    libraries.failures[kClientLibraryNames[0]] = {193, u"fbclient.dll is not a valid Win32 application", true};
+    libraries.failures[kClientLibraryNames[1]] = {126, u"The specified module could not be found", false};
+    FirebirdClient client(libraries);
+    try {
+        client.Attach(Parameters());
+        FAIL() << "attached without a library";
+    } catch (const Error& failure) {
+        const std::u16string first = kClientLibraryNames[0], second = kClientLibraryNames[1];
+        const std::u16string text = failure.message();
+        EXPECT_EQ(failure.kind(), kClientLoadKind);
+        // The last error's number, both names, the name built for another processor,
+        // the system's text, and where the library belongs and for which processor.
+        const std::u16string opening = u"Error 126: the Firebird database client library could not be loaded (tried \"" +
+                                       first + u"\" and \"" + second + u"\").\r\n\"" + first +
+                                       u"\" was found but is not built for the ";
+        EXPECT_EQ(text.substr(0, opening.size()), opening) << Utf16ToUtf8(text);
+        EXPECT_NE(text.find(u" architecture.\r\nThe specified module could not be found.\r\nPlace " + first),
+                  std::u16string::npos)
+            << Utf16ToUtf8(text);
+        EXPECT_NE(text.find(u"; it must be built for the "), std::u16string::npos);
+        EXPECT_EQ(text.find(u"\"" + second + u"\" was found"), std::u16string::npos);
+    }
+    // Nothing stays loaded, and the next attach tries again.
+    EXPECT_THROW(client.Attach(Parameters()), Error);
+    EXPECT_EQ(libraries.loads.size(), 4u);
+
+    // A library without one of the functions is no client library.
+    platform::FakeLibraries partial;
+    auto functions = Functions();
+    functions.erase("fb_interpret");
+    partial.available[kClientLibraryNames[0]] = functions;
+    FirebirdClient lacking(partial);
+    try {
+        lacking.Attach(Parameters());
+        FAIL() << "attached with a library that lacks a function";
+    } catch (const Error& failure) {
+        EXPECT_NE(failure.message().find(u"fb_interpret"), std::u16string::npos);
+    }
+    EXPECT_EQ(partial.alive, 0);
+}
+
+TEST_F(FirebirdClientTest, ParameterBlock) {
+    FirebirdClient client(libraries);
+    client.Attach(Parameters());
+    EXPECT_EQ(stub.database, "erpsrv/3050:C:\\ERP\\DADOS.FDB");
+    EXPECT_EQ(stub.dpb, std::string("\x01"                      // version 1
+                                    "\x1C\x06SYSDBA"            // user name
+                                    "\x1D\x09masterkey"         // password
+                                    "\x30\x09ISO8859_1"         // connection character set
+                                    "\x3F\x04\x03\x00\x00\x00",  // SQL dialect 3
+                                    37));
+
+    // Empty user name and password: nothing is sent for them.
+    AttachParameters bare = Parameters();
+    bare.user.reset();
+    bare.password.reset();
+    client.Attach(bare);
+    EXPECT_EQ(stub.dpb, std::string("\x01\x30\x09ISO8859_1\x3F\x04\x03\x00\x00\x00", 18));
+
+    // Names beyond ASCII go as UTF-8, flagged as such.
+    AttachParameters wide = Parameters();
+    wide.database = u"C:\\Dados\\Cora\u00E7\u00E3o.fdb";
+    client.Attach(wide);
+    EXPECT_EQ(stub.dpb.substr(0, 3), std::string("\x01\x4D\x00", 3));
+    EXPECT_EQ(stub.database, "C:\\Dados\\Cora\xC3\xA7\xC3\xA3o.fdb");
+
+    // A value the block cannot carry is refused, not cut or wrapped.
+    AttachParameters long_password = Parameters();
+    long_password.password = std::u16string(256, u'x');
+    stub.dpb.clear();
+    EXPECT_THROW(client.Attach(long_password), Error);
+    EXPECT_EQ(stub.dpb, "");
+    long_password.password = std::u16string(255, u'x');
+    EXPECT_NO_THROW(client.Attach(long_password));
+}
+
+TEST_F(FirebirdClientTest, ClientErrorsCarryTheLibrarysLines) {
+    FirebirdClient client(libraries);
+    stub.attach_error = isc_login;
+    stub.lines = {"Your user name and password are not defined.",
+                  "Ask your database administrator to set up a Firebird login"};
+    try {
+        client.Attach(Parameters());
+        FAIL() << "attach did not fail";
+    } catch (const Error& failure) {
+        EXPECT_EQ(failure.kind(), kClientErrorKind);
+        EXPECT_EQ(failure.message(),
+                  u"Firebird client error:\r\nYour user name and password are not defined.\r\n"
+                  u"Ask your database administrator to set up a Firebird login");
+    }
+
+    // Lines that are not UTF-8 are read one byte to a character.
+    stub.attach_error = 0;
+    stub.prepare_error = isc_dsql_error;
+    stub.lines = {"Dynamic SQL Error", "-Table unknown", "-CONFIGURA\xC7\xD5" "ES"};
+    auto session = client.Attach(Parameters());
+    try {
+        session->QueryFirstValue(u"SELECT 1 FROM RDB$DATABASE");
+        FAIL() << "prepare did not fail";
+    } catch (const Error& failure) {
+        EXPECT_EQ(failure.message(),
+                  u"Firebird client error:\r\nDynamic SQL Error\r\n-Table unknown\r\n-CONFIGURA\u00C7\u00D5ES");
+    }
+    EXPECT_EQ(stub.statements_open, 0);  // the statement went with the failure
+}
+
+TEST_F(FirebirdClientTest, ValueRules) {
+    struct Case {
+        const char* what;
+        ISC_SHORT type, scale;
+        std::string data;
+        bool null, row;
+        FirstValue::Kind kind;
+        std::u16string text;
+    } cases[] = {
+        {"varying, as it comes", SQL_VARYING, 0, Varying("00123 "), false, true, FirstValue::Kind::Text, u"00123 "},
+        {"varying, ISO8859-1", SQL_VARYING, 0, Varying("A\xE7\xE3o"), false, true, FirstValue::Kind::Text,
+         u"A\u00E7\u00E3o"},
+        {"fixed, trailing blanks dropped", SQL_TEXT, 0, "  0012   ", false, true, FirstValue::Kind::Text, u"  0012"},
+        {"short", SQL_SHORT, 0, Bytes<ISC_SHORT>(-12), false, true, FirstValue::Kind::Text, u"-12"},
+        {"long", SQL_LONG, 0, Bytes<ISC_LONG>(123), false, true, FirstValue::Kind::Text, u"123"},
+        {"int64", SQL_INT64, 0, Bytes<ISC_INT64>(12345678000190LL), false, true, FirstValue::Kind::Text,
+         u"12345678000190"},
+        {"scaled", SQL_INT64, -2, Bytes<ISC_INT64>(-5), false, true, FirstValue::Kind::Text, u"-0.05"},
+        {"double", SQL_DOUBLE, 0, Bytes<double>(1.5), false, true, FirstValue::Kind::Text, u"1.5"},
+        {"null", SQL_VARYING, 0, Varying("x"), true, true, FirstValue::Kind::Null, u""},
+        {"no row", SQL_VARYING, 0, Varying("x"), false, false, FirstValue::Kind::NoRow, u""},
+    };
+    FirebirdClient client(libraries);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        stub.type = c.type;
+        stub.scale = c.scale;
+        stub.data = c.data;
+        stub.null = c.null;
+        stub.row = c.row;
+        auto session = client.Attach(Parameters());
+        FirstValue value = session->QueryFirstValue(u"SELECT FIRST 1 X FROM T");
+        EXPECT_EQ(value.kind, c.kind);
+        EXPECT_EQ(value.text, c.text);
+        EXPECT_EQ(stub.sql, "SELECT FIRST 1 X FROM T");
+        EXPECT_EQ(stub.dialect, 3);
+    }
+}
+
+TEST_F(FirebirdClientTest, SessionKeepsItsTransactionAndRollsBackAtTheEnd) {
+    FirebirdClient client(libraries);
+    stub.data = Varying("1");
+    {
+        auto session = client.Attach(Parameters());
+        EXPECT_EQ(stub.transactions, 0);  // the first statement starts it
+        session->QueryFirstValue(u"SELECT 1 FROM RDB$DATABASE");
+        session->QueryFirstValue(u"SELECT 1 FROM RDB$DATABASE");
+        EXPECT_EQ(stub.transactions, 1);
+        EXPECT_EQ(stub.statements_open, 0);
+        EXPECT_EQ(stub.rollbacks, 0);
+        EXPECT_EQ(stub.detaches, 0);
+    }
+    EXPECT_EQ(stub.rollbacks, 1);
+    EXPECT_EQ(stub.detaches, 1);
+}
+
+}  // namespace
+}  // namespace vantrel::company

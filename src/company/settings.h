@@ -1,0 +1,36 @@
+// The database settings file BANCO.INI: where it is and what it says.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/process.h"
+#include "platform/profiles.h"
+
+namespace vantrel::company {
+
+// Section "CONFIG" of BANCO.INI.
+struct DatabaseSettings {
+    std::u16string server;    // "SERVER": host of the database server
+    std::u16string base;      // "BASE": the database as the server knows it
+    std::u16string user;      // "USER"
+    std::u16string password;  // "PWD"
+    std::int32_t port = 3050; // "PORT"
+};
+
+// BANCO.INI in the current directory: the directory as the platform reports it,
+// one separator (also after a root, where the system reads the doubled separator
+// as one) and the name.
+std::u16string SettingsPath(platform::Process& process);
+
+// Reads the five keys, in the order "SERVER", "BASE", "USER", "PWD", "PORT". A
+// missing key gives the empty text (PORT: 3050).
+DatabaseSettings ReadSettings(platform::Profiles& profiles, const std::u16string& path);
+
+// The port from its text: a text of more than two characters that starts with
+// "0x" in any letter case reads as "$" and the rest; then the integer-text rule
+// (decimal, or hexadecimal after "$", "x" or "0x"); 3050 when that fails. The
+// number is not checked as a port.
+std::int32_t PortFromText(std::u16string text);
+
+}  // namespace vantrel::company
