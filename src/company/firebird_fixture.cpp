@@ -106,8 +106,17 @@ FirebirdHome::FirebirdHome() {
     fs::copy_file(engine / "intl" / "libfbintl.so", root / "intl" / "libfbintl.so");
     fs::create_symlink(fs::canonical(engine / "intl" / "fbintl.conf"), root / "intl" / "fbintl.conf");
     for (const char* dir : {"lock", "server-lock", "tmp", "data"}) fs::create_directory(root / dir);
-    port_ = FreePort();
     WriteText(root / "databases.conf", "");
+    Configure(FreePort());
+    Isql("CREATE DATABASE '" + (root / "security3.fdb").string() + "' USER 'SYSDBA';\n"
+         "COMMIT;\n"
+         "CREATE USER " + std::string(kUser) + " PASSWORD '" + kPassword + "' USING PLUGIN Srp;\n"
+         "COMMIT;\n");
+}
+
+void FirebirdHome::Configure(int port) {
+    port_ = port;
+    const fs::path root(root_);
     WriteText(root / "firebird.conf",
               "RemoteServicePort = " + std::to_string(port_) + "\n"
               "RemoteBindAddress = 127.0.0.1\n"
@@ -115,10 +124,6 @@ FirebirdHome::FirebirdHome() {
               "SecurityDatabase = " + (root / "security3.fdb").string() + "\n"
               "AuthServer = Srp\n"
               "UserManager = Srp\n");
-    Isql("CREATE DATABASE '" + (root / "security3.fdb").string() + "' USER 'SYSDBA';\n"
-         "COMMIT;\n"
-         "CREATE USER " + std::string(kUser) + " PASSWORD '" + kPassword + "' USING PLUGIN Srp;\n"
-         "COMMIT;\n");
 }
 
 FirebirdHome::~FirebirdHome() {
@@ -193,6 +198,20 @@ std::string FirebirdHome::CreateDatabase(const std::string& name, const Database
 }
 
 void FirebirdHome::StartServer() {
+    // The port was free when it was chosen; another program may have taken it
+    // since, and then the server ends at once: a few tries on other ports.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            StartServerOnce();
+            return;
+        } catch (const std::runtime_error&) {
+            if (attempt == 3) throw;
+            Configure(FreePort());
+        }
+    }
+}
+
+void FirebirdHome::StartServerOnce() {
     if (server_ > 0) return;
     const fs::path log = fs::path(root_) / "server.log";
     pid_t pid = fork();

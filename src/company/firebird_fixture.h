@@ -57,12 +57,15 @@ public:
     // with every object readable by every user; returns its path.
     std::string CreateDatabase(const std::string& name, const DatabaseSpec& spec);
 
-    // Starts the server and waits (at most 30 s) until it takes connections.
+    // Starts the server and waits (at most 30 s a try, three tries) until it
+    // takes connections.
     void StartServer();
     // Stops the server: asks it to end, and kills it after 15 s.
     void StopServer();
 
 private:
+    void Configure(int port);  // firebird.conf, with the server's port
+    void StartServerOnce();
     void Isql(const std::string& script);
 
     std::string root_;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <clocale>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -34,9 +35,14 @@ TEST(ErrorBoxTest, CaptionCasingFollowsTheSystem) {
 // Without a display (the tests run headless under Wine) MessageBoxW returns at
 // once; with one, somebody has to press OK within the time limit.
 TEST(ErrorBoxTest, BoxReturnsWhenClosed) {
-    auto shown = std::async(std::launch::async, [] {
+    // A thread of its own, left behind if the box never returns: the test fails
+    // instead of waiting with it.
+    auto closed = std::make_shared<std::promise<void>>();
+    std::future<void> shown = closed->get_future();
+    std::thread([closed] {
         RealErrorBox().Show(u"vantrel", u"Firebird client error:\r\nline one\r\nline two.");
-    });
+        closed->set_value();
+    }).detach();
     ASSERT_EQ(shown.wait_for(std::chrono::seconds(60)), std::future_status::ready);
 }
 #else
