@@ -74,7 +74,7 @@ TEST_F(CompanyToolTest, WithoutClientLibraryTheRunGoesOn) {
     ExpectLoggedOnce(kSuccess);
 }
 #else
-using company::testing::DatabaseSpec;
+using company::testing::DatabaseLayout;
 using company::testing::FirebirdHome;
 
 TEST_F(CompanyToolTest, LookupInARealDatabaseStaysOutOfTheResult) {

@@ -158,7 +158,7 @@ void FirebirdHome::Isql(const std::string& script) {
     }
 }
 
-std::string FirebirdHome::CreateDatabase(const std::string& name, const DatabaseSpec& spec) {
+std::string FirebirdHome::CreateDatabase(const std::string& name, const DatabaseLayout& layout) {
     const std::string path = (fs::path(root_) / "data" / name).string();
     // Literals are ISO8859_1 text, which the connection can only say once the
     // database exists.
@@ -166,14 +166,14 @@ std::string FirebirdHome::CreateDatabase(const std::string& name, const Database
                          "COMMIT;\n"
                          "SET NAMES ISO8859_1;\n"
                          "CONNECT '" + path + "' USER 'SYSDBA';\n";
-    if (spec.with_table) {
-        script += "CREATE TABLE CONFIGURACOES (CNPJ " + spec.column_type + ");\n";
-        for (const std::string& row : spec.rows) script += "INSERT INTO CONFIGURACOES VALUES (" + row + ");\n";
+    if (layout.with_table) {
+        script += "CREATE TABLE CONFIGURACOES (CNPJ " + layout.column_type + ");\n";
+        for (const std::string& row : layout.rows) script += "INSERT INTO CONFIGURACOES VALUES (" + row + ");\n";
         script += "GRANT ALL ON CONFIGURACOES TO PUBLIC;\n";
     }
-    if (spec.with_function) {
+    if (layout.with_function) {
         const std::string body =
-            spec.keeps_digits
+            layout.keeps_digits
                 ? "DECLARE R VARCHAR(100) = '';\n"
                   "DECLARE I INTEGER = 1;\n"
                   "BEGIN\n"
@@ -188,7 +188,7 @@ std::string FirebirdHome::CreateDatabase(const std::string& name, const Database
                   "END"
                 : "BEGIN\n  RETURN S;\nEND";
         script += "SET TERM ^;\n"
-                  "CREATE FUNCTION APENASNUMERO(S VARCHAR(100)) RETURNS " + spec.returns + " AS\n" +
+                  "CREATE FUNCTION APENASNUMERO(S VARCHAR(100)) RETURNS " + layout.returns + " AS\n" +
                   body + "^\nSET TERM ;^\n"
                   "GRANT EXECUTE ON FUNCTION APENASNUMERO TO PUBLIC;\n";
     }

@@ -19,7 +19,7 @@ namespace vantrel::company::testing {
 
 // A database for the company lookup: table CONFIGURACOES with the column CNPJ and
 // the function APENASNUMERO.
-struct DatabaseSpec {
+struct DatabaseLayout {
     std::string column_type = "VARCHAR(30)";  // of CONFIGURACOES.CNPJ
     std::vector<std::string> rows{};          // SQL literals for CNPJ, in order
     // What APENASNUMERO returns, and whether it keeps the digits of its argument
@@ -55,7 +55,7 @@ public:
 
     // Creates the database file `name` in the home through the embedded engine,
     // with every object readable by every user; returns its path.
-    std::string CreateDatabase(const std::string& name, const DatabaseSpec& spec);
+    std::string CreateDatabase(const std::string& name, const DatabaseLayout& layout);
 
     // Starts the server and waits (at most 30 s a try, three tries) until it
     // takes connections.

@@ -17,7 +17,7 @@
 namespace vantrel::company {
 namespace {
 
-using testing::DatabaseSpec;
+using testing::DatabaseLayout;
 using testing::FirebirdHome;
 
 constexpr char16_t kSettings[] = u"C:\\Work\\BANCO.INI";
