@@ -4,8 +4,9 @@
 //
 // libcurl has one limit for name resolution and connection together, and no
 // time-out per read: the resolution and connection limits are added up for the
-// former, and a progress callback ends a transfer that has been quiet for the
-// send limit (until the request is out) or the receive limit (after it).
+// former, and a progress callback ends a transfer whose request is not out
+// within the resolution, connection and send limits together, or that has
+// received nothing for the receive limit once the request is out.
 #include <curl/curl.h>
 
 #include <chrono>
