@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -93,6 +94,16 @@ FirebirdHome::FirebirdHome() {
     std::string pattern = (fs::temp_directory_path() / "vantrel-firebird-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     root_ = pattern;
+    try {
+        Build();
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+        throw;
+    }
+}
+
+void FirebirdHome::Build() {
     const fs::path root(root_);
     const fs::path engine = InstalledEngine();
     for (const char* name : {"plugins", "firebird.msg", "plugins.conf", "fbtrace.conf", "UDF", "lib"}) {
@@ -214,10 +225,14 @@ void FirebirdHome::StartServer() {
 void FirebirdHome::StartServerOnce() {
     if (server_ > 0) return;
     const fs::path log = fs::path(root_) / "server.log";
+    const pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
         setsid();  // a process group of its own, without a terminal
+        // The server ends with the test program, however that ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(126);  // the test program is gone already
         for (const auto& [name, value] : Environment()) setenv(name.c_str(), value.c_str(), 1);
         setenv("FIREBIRD_LOCK", (root_ + "/server-lock").c_str(), 1);
         int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

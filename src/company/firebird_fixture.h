@@ -64,6 +64,7 @@ public:
     void StopServer();
 
 private:
+    void Build();
     void Configure(int port);  // firebird.conf, with the server's port
     void StartServerOnce();
     void Isql(const std::string& script);
