@@ -223,7 +223,11 @@ private:
 }  // namespace
 
 void GravaLog(platform::Platform& sys, const std::u16string& Texto) {
-    const std::u16string line = u"|" + DateTimeText(sys.clock) + u"| " + Texto + u"\r\n";
+    std::u16string line = u"|";
+    line += DateTimeText(sys.clock);
+    line += u"| ";
+    line += Texto;
+    line += u"\r\n";
     const std::u16string path = LogPath(sys.process);
     if (path.size() >= 260 && !path.starts_with(u"\\\\?\\") && !sys.files.LongPathsSupported()) {
         throw Error(u"EPathTooLongException", u"The specified path is too long\r\n[" + path + u"]");
