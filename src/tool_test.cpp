@@ -4,6 +4,7 @@
 #include <regex>
 #include <string>
 
+#include "testing/key_service.h"
 #include "testing/run_program.h"
 
 namespace vantrel {
@@ -32,12 +33,15 @@ protected:
         run.close_output = close_output;
         // The POSIX port reads requests in the locale's codeset; pin it.
         run.environment = {{"LC_ALL", "C"}};
+        // Kind 0 asks for the access key; nothing is installed, so nothing starts.
+        for (auto& variable : key_service.Environment()) run.environment.push_back(variable);
         return testing::RunProgram(run);
     }
 
     std::string Log() { return testing::ReadFileBytes(dir.File("LogVantrel.txt")); }
 
     testing::TempDir dir;
+    testing::KeyService key_service{R"({"token":"k"})"};
 };
 
 // The log holds one line per run: "|", the date-time text, "| ", the result, CR LF.

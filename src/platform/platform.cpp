@@ -5,7 +5,7 @@ namespace vantrel::platform {
 Platform& System() {
     static Platform real{RealProcess(), RealConsole(), RealFileSystem(), RealClock(),
                          RealProfiles(), RealLibraries(), RealErrorBox(),
-                         RealDeviceIdentity(), RealHttpTransport()};
+                         RealDeviceIdentity(), RealHttpTransport(), RealPrograms()};
     return real;
 }
 

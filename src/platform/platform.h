@@ -13,6 +13,7 @@
 #include "platform/http.h"
 #include "platform/libraries.h"
 #include "platform/process.h"
+#include "platform/programs.h"
 #include "platform/profiles.h"
 
 namespace vantrel::platform {
@@ -27,6 +28,7 @@ struct Platform {
     ErrorBox& error_box;
     DeviceIdentity& identity;
     HttpTransport& http;
+    Programs& programs;
 };
 
 // The real operating system. Lives for the whole process.

@@ -40,6 +40,7 @@ TEST_F(EntryTest, ModeWordComparedAfterLocaleCasing) {
 
 TEST_F(EntryTest, NoArgumentsReadsNothing) {
     console.stdin_bytes = "[1]";
+    http.script = {platform::FakeHttpTransport::Reply(200, u"OK", {}, R"({"token":"k"})")};
     RunTool();
     EXPECT_EQ(console.opened, std::vector<std::u16string>{u"<stdout>"});
     EXPECT_EQ(console.stdout_bytes, R"({"log":[],"Msg":"Sucesso"})");

@@ -1,8 +1,10 @@
 #include "request/principal.h"
 
 #include "accesskey/access_key.h"
+#include "accesskey/device_identity.h"
 #include "company/dm.h"
 #include "core/error.h"
+#include "provisioning/rustdesk.h"
 #include "request/run_log.h"
 
 namespace vantrel::request {
@@ -73,9 +75,21 @@ void TPrincipal::BaixaDadosTivra(const std::u16string& IdPc, const std::u16strin
 void TPrincipal::ConfiguraRustDesk() {
     // First the company's tax id, once per run, into FCNPJ. The lookup never
     // fails the request.
-    if (!company::DM) company::CriaDM(sys_, FCNPJ);
-    // Provisioning of the remote-access client is not built yet: kind 0 succeeds
-    // without doing anything.
+    try {
+        if (!company::DM) company::CriaDM(sys_, FCNPJ);
+    } catch (...) {
+        // The data module shows its own failures; the run goes on without the id.
+    }
+
+    // The PC's identity and the key; a failure here ends the request before
+    // anything is started.
+    std::u16string key;
+    const std::u16string name = accesskey::LeNomeComputador(sys_.identity);
+    const std::u16string machine = accesskey::LeMachineGuid(sys_.identity);
+    BaixaDadosTivra(machine, name, key);
+    provisioning::RecusaChaveInvalida(key);
+
+    provisioning::InstalaExecutaRustDesk(sys_, PathDir, accesskey::ServerHost(), key);
 }
 
 void TPrincipal::ProcessaSolicitacao(bool Ler) {

@@ -11,6 +11,7 @@
 #include "platform/fakes/fake_libraries.h"
 #include "platform/fakes/fake_process.h"
 #include "platform/fakes/fake_profiles.h"
+#include "platform/fakes/fake_programs.h"
 #include "platform/platform.h"
 
 namespace vantrel::platform {
@@ -25,12 +26,13 @@ struct FakePlatform {
     FakeErrorBox error_box;
     FakeDeviceIdentity identity;
     FakeHttpTransport http;
-    Platform sys{process, console, files, clock, profiles, libraries, error_box, identity, http};
+    FakePrograms programs;
+    Platform sys{process, console, files, clock, profiles, libraries, error_box, identity, http, programs};
 
     // The given process, console, file system and clock with these fakes for
     // everything else: for tests that use real parts or fakes of their own.
     Platform With(Process& p, Console& c, FileSystem& f, Clock& k) {
-        return Platform{p, c, f, k, profiles, libraries, error_box, identity, http};
+        return Platform{p, c, f, k, profiles, libraries, error_box, identity, http, programs};
     }
 };
 

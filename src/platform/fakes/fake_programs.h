@@ -1,0 +1,47 @@
+// Programs that are only recorded, for unit tests: every start, every service
+// query, and set environment variables.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/programs.h"
+
+namespace vantrel::platform {
+
+class FakePrograms : public Programs {
+public:
+    struct Started {
+        std::u16string command;
+        bool wait = false;
+        bool visible = false;
+        bool operator==(const Started&) const = default;
+    };
+    std::vector<Started> started;
+    // Runs at every start, after it was recorded: what the started program does.
+    std::function<void(const std::u16string& command)> on_start;
+
+    // The answer to every service query, unless `service_answer` is set.
+    bool service_running = false;
+    std::function<bool(const std::u16string& name)> service_answer;
+    std::vector<std::u16string> service_queries;
+
+    std::map<std::u16string, std::u16string> environment;
+
+    void Start(const std::u16string& command, bool wait, bool visible) override {
+        started.push_back({command, wait, visible});
+        if (on_start) on_start(command);
+    }
+    bool ServiceRunning(const std::u16string& name) override {
+        service_queries.push_back(name);
+        return service_answer ? service_answer(name) : service_running;
+    }
+    std::u16string Environment(const std::u16string& name) override {
+        auto it = environment.find(name);
+        return it == environment.end() ? std::u16string() : it->second;
+    }
+};
+
+}  // namespace vantrel::platform

@@ -1,0 +1,270 @@
+// Whole runs of the built tool for a provisioning request (no arguments): a
+// copy of the tool in a folder of its own, a local access-key service reached
+// through the proxy setting, and stand-in RustDesk programs that record how
+// they were started. Natively the company's tax id comes from a real Firebird
+// database; under Wine no Firebird client library is there, so the lookup
+// fails (its box returns at once without a display) and the run goes on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "testing/key_service.h"
+#include "testing/run_program.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "company/firebird_fixture.h"
+#endif
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProgramResult;
+
+#ifdef _WIN32
+constexpr char kSep = '\\';
+constexpr char kTool[] = "vantrel.exe";
+#else
+constexpr char kSep = '/';
+constexpr char kTool[] = "vantrel";
+#endif
+
+const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
+const std::string kConfig = std::string("[--config] [host=") + VANTREL_SERVER_HOST + ",key=";
+
+// The lines of a record, sorted: the two client starts run side by side, so
+// their order is not fixed. Waits (at most 10 s) until it holds `lines` lines.
+std::vector<std::string> Record(const std::string& path, std::size_t lines) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::vector<std::string> out;
+    for (;;) {
+        out.clear();
+        if (testing::FileExists(path)) {
+            std::ifstream in(fs::u8path(path));
+            for (std::string line; std::getline(in, line);) out.push_back(line);
+        }
+        if (out.size() >= lines || std::chrono::steady_clock::now() > end) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Where the tool looks for the installed client: natively a folder of the
+// test's own, named by "ProgramW6432"; under Wine the prefix's program folder.
+std::string ProgramFolder([[maybe_unused]] const testing::TempDir& dir) {
+#ifdef _WIN32
+    for (const char* name : {"ProgramW6432", "ProgramFiles"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return value;
+    }
+    return "";
+#else
+    return dir.File("programs");
+#endif
+}
+
+void Copy(const std::string& from, const std::string& to) {
+    fs::create_directories(fs::u8path(to).parent_path());
+    fs::copy_file(fs::u8path(from), fs::u8path(to), fs::copy_options::overwrite_existing);
+}
+
+class ProvisioningToolTest : public ::testing::Test {
+protected:
+    ProvisioningToolTest() {
+        Copy(VANTREL_EXE, app + kSep + kTool);
+        fs::create_directories(fs::u8path(work));
+        EXPECT_FALSE(fs::exists(fs::u8path(client_folder))) << client_folder;
+    }
+
+    ~ProvisioningToolTest() override {
+        StopService();
+        std::error_code ignored;
+        fs::remove_all(fs::u8path(client_folder), ignored);
+    }
+
+    // Ends the service stand-in the installer may have left behind, waiting
+    // (at most 5 s) until it is gone.
+    void StopService() {
+#ifndef _WIN32
+        std::ifstream pid_file(installer + ".service");
+        long pid = 0;
+        if (!(pid_file >> pid) || pid <= 0) return;
+        kill(static_cast<pid_t>(pid), SIGKILL);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (kill(static_cast<pid_t>(pid), 0) == 0 && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        fs::remove(fs::u8path(installer + ".service"));
+#else
+        // Stopped (waiting at most 10 s) and removed.
+        SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+        if (manager == nullptr) return;
+        SC_HANDLE service = OpenServiceW(manager, L"RustDesk", SERVICE_ALL_ACCESS);
+        if (service != nullptr) {
+            SERVICE_STATUS status{};
+            ControlService(service, SERVICE_CONTROL_STOP, &status);
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED &&
+                   std::chrono::steady_clock::now() < end) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            DeleteService(service);
+            CloseServiceHandle(service);
+        }
+        CloseServiceHandle(manager);
+#endif
+    }
+
+    ProgramResult Run(std::vector<std::pair<std::string, std::string>> environment = {}) {
+        testing::ProgramRun run;
+        run.program = app + kSep + kTool;
+        run.directory = work;
+        run.environment = {{"LC_ALL", "C"}};
+#ifndef _WIN32
+        run.environment.push_back({"ProgramW6432", programs});
+        run.environment.push_back({"ProgramFiles", ""});
+#endif
+        for (auto& variable : key_service.Environment()) run.environment.push_back(variable);
+        run.environment.insert(run.environment.end(), environment.begin(), environment.end());
+        run.detach_terminal = true;  // a box goes to standard error
+        run.timeout_ms = 60000;
+        return testing::RunProgram(run);
+    }
+
+    // The key request that reached the service.
+    std::string AskedFor() {
+        auto requests = key_service.Requests();
+        if (requests.size() == 1) return requests[0].target;
+        std::string text = std::to_string(requests.size());
+        text += " requests";
+        return text;
+    }
+
+    testing::TempDir dir;
+    const std::string app = dir.File("app");
+    const std::string work = dir.File("work");
+    const std::string programs = ProgramFolder(dir);
+    const std::string installer = app + kSep + "rustdesk.exe";
+    const std::string client_folder = programs + kSep + "RustDesk";
+    const std::string client = client_folder + kSep + "rustdesk.exe";
+    testing::KeyService key_service{R"({"token":"Key+/=9"})"};
+};
+
+TEST_F(ProvisioningToolTest, ClientInstalledIsConfiguredAndStarted) {
+    Copy(STAND_IN, client);
+    Copy(STAND_IN, installer);  // not used when the client is there
+    ProgramResult r = Run();
+    EXPECT_EQ(r.out, kSuccess);
+    EXPECT_EQ(Record(client + ".log", 2), (std::vector<std::string>{"", kConfig + "Key+/=9]"}));
+    EXPECT_TRUE(Record(installer + ".log", 0).empty());
+    EXPECT_NE(AskedFor().find("/api/acessoremoto?cnpj=&id_dispositivo="), std::string::npos) << AskedFor();
+}
+
+TEST_F(ProvisioningToolTest, InstallerBesideTheTool) {
+    struct Case {
+        const char* installs;  // what the stand-in installer does
+        std::vector<std::string> installer_lines, client_lines;
+    };
+    const Case cases[] = {
+        {"client+service", {"[--silent-install]"}, {"", kConfig + "Key+/=9]"}},
+        // No client after the installation: the installer is started plainly.
+        {"service", {"", "[--silent-install]"}, {}},
+    };
+    Copy(STAND_IN, installer);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.installs);
+        fs::remove_all(fs::u8path(client_folder));
+        fs::remove(fs::u8path(installer + ".log"));
+        const auto start = std::chrono::steady_clock::now();
+        ProgramResult r = Run({{"VANTREL_STAND_IN_INSTALL", c.installs}});
+        EXPECT_EQ(r.out, kSuccess);
+        // The service came up: no 20 s wait.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+        EXPECT_EQ(Record(installer + ".log", c.installer_lines.size()), c.installer_lines);
+        EXPECT_EQ(Record(client + ".log", c.client_lines.size()), c.client_lines);
+        StopService();
+    }
+}
+
+// Runs that start nothing, and what they answer.
+TEST_F(ProvisioningToolTest, NothingStarted) {
+    struct Case {
+        const char* name;
+        std::optional<testing::ScriptedReply> reply;
+        bool programs_there;
+        std::string result;
+    };
+    const Case cases[] = {
+        {"neither client nor installer", std::nullopt, false, kSuccess},
+        {"refused key",
+         testing::HttpReply(200, "OK", {}, R"({"token":"a,b"})"), true,
+         R"({"log":[],"erro":{"class_erro":"EAccessKeyError","msg_erro":"The access key contains a character that is not allowed"}})"},
+        {"failing key request", testing::HttpReply(500, "Internal Server Error", {}, "down"), true,
+         R"({"log":[],"erro":{"class_erro":"ERESTException","msg_erro":"HTTP\/1.1 500 Internal Server Error"}})"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.reply) key_service.Answer(*c.reply);
+        if (c.programs_there) {
+            Copy(STAND_IN, client);
+            Copy(STAND_IN, installer);
+        }
+        ProgramResult r = Run();
+        EXPECT_EQ(r.out, c.result);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // anything started would have written
+        EXPECT_FALSE(testing::FileExists(client + ".log"));
+        EXPECT_FALSE(testing::FileExists(installer + ".log"));
+    }
+}
+
+TEST_F(ProvisioningToolTest, EmptyKey) {
+    key_service.Answer(testing::HttpReply(200, "OK", {}, R"({"token":""})"));
+    Copy(STAND_IN, client);
+    EXPECT_EQ(Run().out, kSuccess);
+    EXPECT_EQ(Record(client + ".log", 2), (std::vector<std::string>{"", kConfig + "]"}));
+}
+
+#ifndef _WIN32
+// The tax id from a real database, punctuation removed; a database that cannot
+// be read shows the box and the run goes on without it.
+TEST_F(ProvisioningToolTest, CompanyTaxIdFromTheDatabase) {
+    company::testing::FirebirdHome home;
+    struct Case {
+        const char* name;
+        company::testing::DatabaseLayout layout;
+        std::string cnpj;
+        bool box;
+    };
+    const Case cases[] = {
+        {"found", {.rows = {"'12.345.678/0001-90'"}}, "12345678000190", false},
+        {"lookup fails", {.with_table = false}, "", true},
+    };
+    Copy(STAND_IN, client);
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string base = home.CreateDatabase("erp" + std::to_string(n++) + ".fdb", c.layout);
+        testing::WriteFileBytes(work + "/BANCO.INI", "[CONFIG]\r\nBASE=" + base + "\r\nUSER=SYSDBA\r\n");
+        key_service.Answer(testing::HttpReply(200, "OK", {}, R"({"token":"k"})"));
+        ProgramResult r = Run(home.Environment());
+        EXPECT_EQ(r.out, kSuccess);
+        EXPECT_EQ(r.err.find("Firebird client error") != std::string::npos, c.box) << r.err;
+        EXPECT_NE(AskedFor().find("?cnpj=" + c.cnpj + "&id_dispositivo="), std::string::npos) << AskedFor();
+    }
+    EXPECT_EQ(Record(client + ".log", 4).size(), 4u);
+}
+#endif
+
+}  // namespace
+}  // namespace vantrel

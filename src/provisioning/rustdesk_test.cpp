@@ -1,0 +1,195 @@
+// The install-configure-start step and the provisioning request around it, on
+// a fake platform: the branches with their exact command lines, the key rules,
+// and what a failure before the step leaves started.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "accesskey/access_key.h"
+#include "core/utf.h"
+#include "platform/fakes/fake_platform.h"
+#include "provisioning/rustdesk.h"
+#include "request/entry.h"
+
+namespace vantrel::provisioning {
+namespace {
+
+using Started = platform::FakePrograms::Started;
+
+// A path between double quotes.
+std::u16string Quote(std::u16string_view path) {
+    std::u16string out(1, u'"');
+    out += path;
+    out += u'"';
+    return out;
+}
+
+constexpr char16_t kClient[] = u"C:\\Program Files\\RustDesk\\rustdesk.exe";
+constexpr char16_t kInstaller[] = u"C:\\Apps\\rustdesk.exe";  // beside C:\Apps\vantrel.exe
+
+// A started program as every start of the step is made: visible, not waited for.
+Started Start(std::u16string command) { return {std::move(command), false, true}; }
+
+const std::u16string kConfig = u" --config \"host=acesso.example,key=K3y+/=\"";
+
+struct InstallFixture {
+    platform::FakePlatform fake;
+    InstallFixture() { fake.programs.environment[u"ProgramW6432"] = u"C:\\Program Files"; }
+    void Install() { InstalaExecutaRustDesk(fake.sys, u"C:\\Apps", u"acesso.example", u"K3y+/="); }
+};
+
+TEST(InstalaExecutaRustDeskTest, ClientInstalledIsConfiguredThenStarted) {
+    InstallFixture f;
+    f.fake.files.Put(kClient, "");
+    f.fake.files.Put(kInstaller, "");  // not used when the client is there
+    f.Install();
+    EXPECT_EQ(f.fake.programs.started,
+              (std::vector<Started>{Start(Quote(kClient) + kConfig),
+                                    Start(Quote(kClient))}));
+    EXPECT_TRUE(f.fake.programs.service_queries.empty());
+    EXPECT_EQ(f.fake.clock.slept, 0u);
+}
+
+TEST(InstalaExecutaRustDeskTest, InstallerBesideTheExecutable) {
+    struct Case {
+        const char* name;
+        bool installs_client;
+        int service_up_at;  // query; 0: never
+        std::vector<Started> started;
+        std::size_t queries;
+        std::uint64_t slept;
+    };
+    const std::u16string installer = Quote(kInstaller);
+    const std::u16string client = Quote(kClient);
+    const Case cases[] = {
+        {"service comes up, client installed", true, 3,
+         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)}, 3, 3000},
+        {"service already up", true, 1,
+         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)}, 1, 1000},
+        {"service never up, client installed anyway", true, 0,
+         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)}, 21, 22000},
+        {"service up, no client: installer started plainly", false, 2,
+         {Start(installer + u" --silent-install"), Start(installer)}, 2, 2000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InstallFixture f;
+        f.fake.files.Put(kInstaller, "");
+        f.fake.process.current_directory = u"C:\\Elsewhere";
+        f.fake.programs.on_start = [&](const std::u16string& command) {
+            if (c.installs_client && command.find(u"--silent-install") != std::u16string::npos) {
+                f.fake.files.Put(kClient, "");
+            }
+        };
+        f.fake.programs.service_answer = [&](const std::u16string& name) {
+            EXPECT_EQ(name, u"RustDesk");
+            return c.service_up_at != 0 &&
+                   f.fake.programs.service_queries.size() >= static_cast<std::size_t>(c.service_up_at);
+        };
+        f.Install();
+        EXPECT_EQ(f.fake.programs.started, c.started);
+        EXPECT_EQ(f.fake.programs.service_queries.size(), c.queries);
+        EXPECT_EQ(f.fake.clock.slept, c.slept);
+    }
+}
+
+TEST(InstalaExecutaRustDeskTest, NothingToStart) {
+    InstallFixture f;
+    f.fake.files.PutDirectory(kClient);  // a directory is not a client
+    f.fake.files.Put(u"C:\\Work\\rustdesk.exe", "");  // the current directory does not count
+    f.Install();
+    EXPECT_TRUE(f.fake.programs.started.empty());
+    EXPECT_TRUE(f.fake.programs.service_queries.empty());
+    EXPECT_EQ(f.fake.clock.slept, 0u);
+}
+
+TEST(InstalaExecutaRustDeskTest, ClientPathFromTheEnvironment) {
+    struct Case {
+        std::u16string w6432, files, path;
+        char16_t separator;
+    };
+    const Case cases[] = {
+        {u"C:\\Program Files", u"C:\\Program Files (x86)", u"C:\\Program Files\\RustDesk\\rustdesk.exe", u'\\'},
+        {u"", u"C:\\Programas", u"C:\\Programas\\RustDesk\\rustdesk.exe", u'\\'},
+        {u"", u"", u"\\RustDesk\\rustdesk.exe", u'\\'},
+        {u"", u"/opt/programs", u"/opt/programs/RustDesk/rustdesk.exe", u'/'},
+    };
+    for (const Case& c : cases) {
+        platform::FakePlatform fake;
+        fake.process.separator = c.separator;
+        if (!c.w6432.empty()) fake.programs.environment[u"ProgramW6432"] = c.w6432;
+        fake.programs.environment[u"ProgramFiles"] = c.files;
+        EXPECT_EQ(CaminhoClienteInstalado(fake.sys), c.path) << Utf16ToUtf8(c.path);
+    }
+}
+
+// A whole provisioning request (no arguments: kind 0) on a fake platform whose
+// access-key service answers `reply`, with the client installed.
+struct RequestFixture {
+    platform::FakePlatform fake;
+    explicit RequestFixture(std::string reply) {
+        fake.programs.environment[u"ProgramW6432"] = u"C:\\Program Files";
+        fake.files.Put(kClient, "");
+        fake.http.script = {platform::FakeHttpTransport::Reply(200, u"OK", {}, std::move(reply))};
+    }
+    int Run() { return request::Run(fake.sys); }
+    std::string Output() const { return fake.console.stdout_bytes; }
+};
+
+TEST(ProvisioningRequestTest, KeyCharacters) {
+    struct Case {
+        const char* reply;
+        const char16_t* key;  // as the client's configuration gets it; null: refused
+    };
+    const Case cases[] = {
+        {R"({"token":"abc DEF+/=~\u00e9"})", u"abc DEF+/=~\u00e9"},
+        {R"({"token":""})", u""},
+        {R"({"token":"a\"b"})", nullptr},
+        {R"({"token":"a\\"})", nullptr},
+        {R"({"token":"a,key=x"})", nullptr},
+        {R"({"token":"a\u0001"})", nullptr},
+        {R"({"token":"a\nb"})", nullptr},
+        {R"({"token":"a\u007f"})", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        RequestFixture f(c.reply);
+        f.Run();
+        if (c.key == nullptr) {
+            EXPECT_TRUE(f.fake.programs.started.empty());
+            EXPECT_NE(f.Output().find(R"("class_erro":"EAccessKeyError")"), std::string::npos) << f.Output();
+            EXPECT_NE(f.Output().find("The access key contains a character that is not allowed"),
+                      std::string::npos);
+        } else {
+            const std::u16string client = Quote(kClient);
+            EXPECT_EQ(f.fake.programs.started,
+                      (std::vector<Started>{
+                          Start(client + u" --config \"host=" + accesskey::ServerHost() + u",key=" + c.key + u"\""),
+                          Start(client)}));
+            EXPECT_EQ(f.Output().find("erro"), std::string::npos) << f.Output();
+        }
+    }
+}
+
+TEST(ProvisioningRequestTest, FailedKeyRequestStartsNothing) {
+    RequestFixture f("");
+    f.fake.http.script = {platform::FakeHttpTransport::Failure(u"Error sending data: (12029) refused")};
+    f.Run();
+    EXPECT_TRUE(f.fake.programs.started.empty());
+    EXPECT_NE(f.Output().find("(12029) refused"), std::string::npos) << f.Output();
+}
+
+TEST(ProvisioningRequestTest, FailedCompanyLookupGoesOnWithoutTheTaxId) {
+    RequestFixture f(R"({"token":"k"})");
+    f.fake.files.Put(u"C:\\Work\\BANCO.INI", "");
+    f.fake.profiles.Set(u"C:\\Work\\BANCO.INI", u"CONFIG", u"BASE", u"C:\\ERP\\DADOS.FDB");
+    f.Run();
+    EXPECT_EQ(f.fake.error_box.shown.size(), 1u);  // no client library here
+    ASSERT_EQ(f.fake.http.requests.size(), 1u);
+    EXPECT_NE(f.fake.http.requests[0].target.find(u"?cnpj=&"), std::u16string::npos);
+    EXPECT_EQ(f.fake.programs.started.size(), 2u);
+}
+
+}  // namespace
+}  // namespace vantrel::provisioning
