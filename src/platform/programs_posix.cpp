@@ -3,8 +3,8 @@
 // reads it. The program is the first candidate path (see ProgramCandidates)
 // that is an executable file, tried as it stands and, when its last part has
 // no extension, with ".exe" added; a name without "/" is looked up in PATH. A
-// service counts as running while a live process of that name (/proc/PID/comm)
-// exists.
+// service counts as running while a live process of that name (/proc/PID/comm,
+// the name's first 15 bytes) exists.
 #include <dirent.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -82,7 +82,8 @@ public:
     }
 
     bool ServiceRunning(const std::u16string& name) override {
-        const std::string wanted = posix::EncodeLocale(name);
+        // The kernel keeps at most 15 bytes of a process's name.
+        const std::string wanted = posix::EncodeLocale(name).substr(0, 15);
         DIR* proc = opendir("/proc");
         if (proc == nullptr) return false;
         bool found = false;

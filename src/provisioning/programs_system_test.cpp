@@ -181,17 +181,18 @@ TEST(ProgramsTest, ServiceThatDoesNotExistIsNotRunning) {
 }
 
 #ifndef _WIN32
-// A service is a live process of that name: seen while it runs, no longer once
-// it has ended, also before its parent has collected it.
+// A service is a live process of that name (as far as the kernel keeps it: 15
+// bytes): seen while it runs, no longer once it has ended, also before its
+// parent has collected it.
 TEST(ProgramsTest, ServiceIsALiveProcessOfThatName) {
     testing::TempDir dir;
-    const std::string program = dir.File("VantrelProbe");
+    const std::string program = dir.File("VantrelServiceProbe");
     PlaceStandIn(program);
     RealPrograms().Start(Quote(Utf8ToUtf16(program)) + u" --sleep-ms 1500", false, true);
 
     auto seen = [](bool running) {
         const auto end = Clock::now() + std::chrono::seconds(10);
-        while (RealPrograms().ServiceRunning(u"VantrelProbe") != running) {
+        while (RealPrograms().ServiceRunning(u"VantrelServiceProbe") != running) {
             if (Clock::now() > end) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }

@@ -180,6 +180,17 @@ TEST(ProvisioningRequestTest, FailedKeyRequestStartsNothing) {
     EXPECT_NE(f.Output().find("(12029) refused"), std::string::npos) << f.Output();
 }
 
+TEST(ProvisioningRequestTest, UnreadableMachineIdAsksNothingAndStartsNothing) {
+    RequestFixture f(R"({"token":"k"})");
+    f.fake.identity.keys[u"SOFTWARE\\Microsoft\\Cryptography"][u"MachineGuid"] =
+        platform::FakeDeviceIdentity::Text(platform::kRegSz, u"G");
+    f.fake.identity.value_grows = true;
+    f.Run();
+    EXPECT_TRUE(f.fake.http.requests.empty());
+    EXPECT_TRUE(f.fake.programs.started.empty());
+    EXPECT_NE(f.Output().find(R"("class_erro":"ERegistryException")"), std::string::npos) << f.Output();
+}
+
 TEST(ProvisioningRequestTest, FailedCompanyLookupGoesOnWithoutTheTaxId) {
     RequestFixture f(R"({"token":"k"})");
     f.fake.files.Put(u"C:\\Work\\BANCO.INI", "");
