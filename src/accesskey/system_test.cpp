@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "request/principal.h"
 #include "testing/http_server.h"
+#include "testing/user_proxy.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -45,79 +46,23 @@ using Headers = std::vector<std::pair<std::string, std::string>>;
 
 HttpTestServer* service = nullptr;
 
-#ifdef _WIN32
-const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-const wchar_t kConnections[] =
-    L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
-
-// The binary form of the current user's connection settings that WinHTTP
-// reads: version, counter, flags (direct and fixed proxy), then the proxy,
-// the bypass list and the configuration script address, each after its length.
-std::string ConnectionSettings(const std::string& proxy, const std::string& bypass) {
-    auto dword = [](std::uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
-    std::string blob = dword(0x46) + dword(1) + dword(0x1 | 0x2);
-    blob += dword(static_cast<std::uint32_t>(proxy.size())) + proxy;
-    blob += dword(static_cast<std::uint32_t>(bypass.size())) + bypass;
-    blob += dword(0) + std::string(32, '\0');
-    return blob;
-}
-#endif
-
 class LocalServiceEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         server_ = std::make_unique<HttpTestServer>();
         service = server_.get();
-        const std::string proxy = "127.0.0.1:" + std::to_string(server_->port());
-#ifdef _WIN32
-        enable_ = std::make_unique<vantrel::testing::ScopedRegistryValue>(HKEY_CURRENT_USER,
-                                                                          kInternetSettings, L"ProxyEnable");
-        server_name_ = std::make_unique<vantrel::testing::ScopedRegistryValue>(
-            HKEY_CURRENT_USER, kInternetSettings, L"ProxyServer");
-        override_ = std::make_unique<vantrel::testing::ScopedRegistryValue>(
-            HKEY_CURRENT_USER, kInternetSettings, L"ProxyOverride");
-        connections_ = std::make_unique<vantrel::testing::ScopedRegistryValue>(
-            HKEY_CURRENT_USER, kConnections, L"DefaultConnectionSettings");
-        ASSERT_TRUE(enable_->SetDword(1));
-        ASSERT_TRUE(server_name_->SetText(std::wstring(proxy.begin(), proxy.end())));
-        ASSERT_TRUE(override_->SetText(L"127.0.0.1"));
-        ASSERT_TRUE(connections_->Set(REG_BINARY, ConnectionSettings(proxy, "127.0.0.1")));
-#else
-        for (const char* name : {"http_proxy", "no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"}) {
-            const char* value = std::getenv(name);
-            saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-            unsetenv(name);
-        }
-        setenv("http_proxy", ("http://" + proxy).c_str(), 1);
-        setenv("no_proxy", "127.0.0.1", 1);
-#endif
+        proxy_ = std::make_unique<vantrel::testing::ScopedUserProxy>(server_->port());
     }
 
     void TearDown() override {
-#ifdef _WIN32
-        connections_.reset();
-        override_.reset();
-        server_name_.reset();
-        enable_.reset();
-#else
-        for (const auto& [name, value] : saved_) {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-#endif
+        proxy_.reset();
         service = nullptr;
         server_.reset();
     }
 
 private:
     std::unique_ptr<HttpTestServer> server_;
-#ifdef _WIN32
-    std::unique_ptr<vantrel::testing::ScopedRegistryValue> enable_, server_name_, override_, connections_;
-#else
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-#endif
+    std::unique_ptr<vantrel::testing::ScopedUserProxy> proxy_;
 };
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new LocalServiceEnvironment);

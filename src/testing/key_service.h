@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "testing/http_server.h"
+#include "testing/user_proxy.h"
 
 namespace vantrel::testing {
 
@@ -32,8 +33,7 @@ public:
 
 private:
     HttpTestServer server_;
-    struct ProxySetting;
-    std::unique_ptr<ProxySetting> proxy_;
+    std::unique_ptr<ScopedUserProxy> proxy_;
 };
 
 }  // namespace vantrel::testing
