@@ -9,6 +9,7 @@
 #include "core/utf.h"
 #include "platform/codeset_posix.h"
 #include "platform/profiles.h"
+#include "platform/profiles_posix.h"
 
 namespace vantrel::platform {
 
@@ -127,38 +128,49 @@ public:
     std::u16string ReadString(const std::u16string& path, const std::u16string& section,
                               const std::u16string& key,
                               const std::u16string& default_value) override {
-        const std::u16string fallback = default_value.substr(0, kValueBuffer - 1);
         std::string bytes;
-        if (!ReadWholeFile(posix::EncodeLocale(path), bytes)) return fallback;
-        const std::u16string text = DecodeProfile(bytes);
-        const std::u16string_view wanted_section = Trim(section);
-        const std::u16string_view wanted_key = Trim(key);
-
-        // Keys before the first header belong to a section without a name. Only
-        // the first section of the wanted name is searched.
-        bool inside = SameName(u"", wanted_section);
-        std::size_t pos = 0;
-        while (pos < text.size()) {
-            std::size_t end = text.find_first_of(u"\r\n", pos);
-            if (end == std::u16string::npos) end = text.size();
-            std::u16string_view raw = Trim(std::u16string_view(text).substr(pos, end - pos));
-            pos = end + 1;
-            if (raw.empty()) continue;
-            Line line = ParseLine(raw);
-            if (line.header) {
-                if (inside) return fallback;  // the wanted section ended without the key
-                inside = SameName(line.name, wanted_section);
-                continue;
-            }
-            if (inside && SameName(line.name, wanted_key)) {
-                return line.has_value ? CopyValue(line.value) : fallback;
-            }
+        if (!ReadWholeFile(posix::EncodeLocale(path), bytes)) {
+            return default_value.substr(0, kValueBuffer - 1);
         }
-        return fallback;
+        return posix::ProfileValue(bytes, section, key, default_value);
     }
 };
 
 }  // namespace
+
+namespace posix {
+
+std::u16string ProfileValue(std::string_view bytes, std::u16string_view section,
+                            std::u16string_view key, const std::u16string& default_value) {
+    const std::u16string fallback = default_value.substr(0, Profiles::kValueBuffer - 1);
+    const std::u16string text = DecodeProfile(bytes);
+    const std::u16string_view wanted_section = Trim(section);
+    const std::u16string_view wanted_key = Trim(key);
+
+    // Keys before the first header belong to a section without a name. Only
+    // the first section of the wanted name is searched.
+    bool inside = SameName(u"", wanted_section);
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of(u"\r\n", pos);
+        if (end == std::u16string::npos) end = text.size();
+        std::u16string_view raw = Trim(std::u16string_view(text).substr(pos, end - pos));
+        pos = end + 1;
+        if (raw.empty()) continue;
+        Line line = ParseLine(raw);
+        if (line.header) {
+            if (inside) return fallback;  // the wanted section ended without the key
+            inside = SameName(line.name, wanted_section);
+            continue;
+        }
+        if (inside && SameName(line.name, wanted_key)) {
+            return line.has_value ? CopyValue(line.value) : fallback;
+        }
+    }
+    return fallback;
+}
+
+}  // namespace posix
 
 Profiles& RealProfiles() {
     static PosixProfiles profiles;
