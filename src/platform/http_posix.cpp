@@ -2,6 +2,10 @@
 // decoding stay off; its proxy comes from the environment (http_proxy,
 // https_proxy, all_proxy, no_proxy), as libcurl reads it by default.
 //
+// libcurl is loaded with the first request, not with the program: most runs
+// make none, and loading it brings in dozens of other libraries (TLS,
+// Kerberos, LDAP, ...), which would make every start slower and bigger.
+//
 // libcurl has one limit for name resolution and connection together, and no
 // time-out per read: the resolution and connection limits are added up for the
 // former, and a progress callback ends a transfer whose request is not out
@@ -11,9 +15,11 @@
 
 #include <chrono>
 #include <memory>
+#include <utility>
 
 #include "core/utf.h"
 #include "platform/http.h"
+#include "platform/libraries.h"
 
 namespace vantrel::platform {
 
@@ -21,14 +27,64 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool CurlReady() {
-    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    return ready;
+// The libcurl functions this transport calls.
+struct CurlApi {
+    decltype(&::curl_global_init) global_init;
+    decltype(&::curl_easy_strerror) easy_strerror;
+    decltype(&::curl_easy_init) easy_init;
+    decltype(&::curl_easy_cleanup) easy_cleanup;
+    decltype(&::curl_easy_setopt) easy_setopt;
+    decltype(&::curl_easy_perform) easy_perform;
+    decltype(&::curl_easy_getinfo) easy_getinfo;
+    decltype(&::curl_slist_append) slist_append;
+    decltype(&::curl_slist_free_all) slist_free_all;
+};
+
+// The library under its names on Debian (OpenSSL and GnuTLS builds, which
+// share one interface).
+constexpr const char16_t* kCurlNames[] = {u"libcurl.so.4", u"libcurl-gnutls.so.4"};
+
+template <typename Function>
+bool Take(Library& library, const char* symbol, Function& function) {
+    void* address = library.Symbol(symbol);
+    function = reinterpret_cast<Function>(address);
+    return address != nullptr;
+}
+
+// libcurl loaded and set up once for the process, and kept loaded for its
+// whole life (libcurl's global state stays); nullptr when it cannot be loaded,
+// lacks a function or does not start.
+const CurlApi* Curl() {
+    struct Loaded {
+        std::unique_ptr<Library> library;
+        CurlApi api{};
+    };
+    static const Loaded* const loaded = []() -> const Loaded* {
+        for (const char16_t* name : kCurlNames) {
+            LibraryLoad load = RealLibraries().Load(name);
+            if (!load.library) continue;
+            CurlApi api{};
+            Library& library = *load.library;
+            const bool complete = Take(library, "curl_global_init", api.global_init) &&
+                                  Take(library, "curl_easy_strerror", api.easy_strerror) &&
+                                  Take(library, "curl_easy_init", api.easy_init) &&
+                                  Take(library, "curl_easy_cleanup", api.easy_cleanup) &&
+                                  Take(library, "curl_easy_setopt", api.easy_setopt) &&
+                                  Take(library, "curl_easy_perform", api.easy_perform) &&
+                                  Take(library, "curl_easy_getinfo", api.easy_getinfo) &&
+                                  Take(library, "curl_slist_append", api.slist_append) &&
+                                  Take(library, "curl_slist_free_all", api.slist_free_all);
+            if (!complete || api.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return nullptr;
+            return new Loaded{std::move(load.library), api};
+        }
+        return nullptr;
+    }();
+    return loaded != nullptr ? &loaded->api : nullptr;
 }
 
 // libcurl's text for a code, without trailing white space and full stops.
-std::u16string CurlText(CURLcode code) {
-    std::string text = curl_easy_strerror(code);
+std::u16string CurlText(const CurlApi& curl, CURLcode code) {
+    std::string text = curl.easy_strerror(code);
     while (!text.empty() && (text.back() == '.' || text.back() == ' ' || text.back() == '\t' ||
                              text.back() == '\r' || text.back() == '\n')) {
         text.pop_back();
@@ -36,9 +92,9 @@ std::u16string CurlText(CURLcode code) {
     return Utf8ToUtf16(text);
 }
 
-std::u16string Numbered(const char16_t* what, CURLcode code) {
+std::u16string Numbered(const CurlApi& curl, const char16_t* what, CURLcode code) {
     return std::u16string(what) + u": (" + Ascii(std::to_string(static_cast<int>(code))) + u") " +
-           CurlText(code);
+           CurlText(curl, code);
 }
 
 // Header bytes as text: UTF-8 when they are, else one character per byte.
@@ -163,11 +219,13 @@ class CurlTransport : public HttpTransport {
 public:
     HttpOutcome Get(const HttpRequest& request) override {
         HttpOutcome outcome;
-        if (!CurlReady()) {
+        const CurlApi* api = Curl();
+        if (api == nullptr) {
             outcome.status = HttpOutcome::Status::NoSession;
             return outcome;
         }
-        std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+        const CurlApi& lib = *api;
+        std::unique_ptr<CURL, decltype(lib.easy_cleanup)> curl(lib.easy_init(), lib.easy_cleanup);
         if (!curl) {
             outcome.status = HttpOutcome::Status::NoSession;
             return outcome;
@@ -181,8 +239,8 @@ public:
         };
 
         const std::string url = Utf16ToUtf8(UrlOf(request));
-        if (curl_easy_setopt(c, CURLOPT_URL, url.c_str()) != CURLE_OK ||
-            curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK) {
+        if (lib.easy_setopt(c, CURLOPT_URL, url.c_str()) != CURLE_OK ||
+            lib.easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK) {
             return fail(u"Error connecting to server: " + request.host);
         }
 
@@ -192,46 +250,46 @@ public:
         auto option = [&set](CURLcode code) {
             if (set == CURLE_OK) set = code;
         };
-        option(curl_easy_setopt(c, CURLOPT_HTTPGET, 1L));
-        option(curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
-        option(curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L));
-        option(curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L));
-        option(curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader));
-        option(curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer));
-        option(curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody));
-        option(curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer));
-        option(curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug));
-        option(curl_easy_setopt(c, CURLOPT_DEBUGDATA, &transfer));
-        option(curl_easy_setopt(c, CURLOPT_VERBOSE, 1L));
-        if (set != CURLE_OK) return fail(Numbered(u"Error opening request", set));
+        option(lib.easy_setopt(c, CURLOPT_HTTPGET, 1L));
+        option(lib.easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
+        option(lib.easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L));
+        option(lib.easy_setopt(c, CURLOPT_NOSIGNAL, 1L));
+        option(lib.easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader));
+        option(lib.easy_setopt(c, CURLOPT_HEADERDATA, &transfer));
+        option(lib.easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody));
+        option(lib.easy_setopt(c, CURLOPT_WRITEDATA, &transfer));
+        option(lib.easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug));
+        option(lib.easy_setopt(c, CURLOPT_DEBUGDATA, &transfer));
+        option(lib.easy_setopt(c, CURLOPT_VERBOSE, 1L));
+        if (set != CURLE_OK) return fail(Numbered(lib, u"Error opening request", set));
 
-        option(curl_easy_setopt(
+        option(lib.easy_setopt(
             c, CURLOPT_CONNECTTIMEOUT_MS,
             static_cast<long>(request.timeouts.resolve_ms) + static_cast<long>(request.timeouts.connect_ms)));
-        option(curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress));
-        option(curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer));
-        option(curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L));
-        if (set != CURLE_OK) return fail(Numbered(u"Error setting timeout for the request", set));
+        option(lib.easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress));
+        option(lib.easy_setopt(c, CURLOPT_XFERINFODATA, &transfer));
+        option(lib.easy_setopt(c, CURLOPT_NOPROGRESS, 0L));
+        if (set != CURLE_OK) return fail(Numbered(lib, u"Error setting timeout for the request", set));
 
-        std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
+        std::unique_ptr<curl_slist, decltype(lib.slist_free_all)> headers(nullptr, lib.slist_free_all);
         for (const HttpHeader& header : request.headers) {
             std::string line = Utf16ToUtf8(header.name + u": " + header.value);
-            curl_slist* more = curl_slist_append(headers.get(), line.c_str());
-            if (more == nullptr) return fail(Numbered(u"Error adding header", CURLE_OUT_OF_MEMORY));
+            curl_slist* more = lib.slist_append(headers.get(), line.c_str());
+            if (more == nullptr) return fail(Numbered(lib, u"Error adding header", CURLE_OUT_OF_MEMORY));
             headers.release();
             headers.reset(more);
         }
-        if (CURLcode code = curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()); code != CURLE_OK) {
-            return fail(Numbered(u"Error adding header", code));
+        if (CURLcode code = lib.easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()); code != CURLE_OK) {
+            return fail(Numbered(lib, u"Error adding header", code));
         }
 
         transfer.start = Clock::now();
         transfer.last_activity = transfer.start;
-        CURLcode result = curl_easy_perform(c);
+        CURLcode result = lib.easy_perform(c);
 
         if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer.reply.body_over_limit)) {
             long version = 0;
-            if (curl_easy_getinfo(c, CURLINFO_HTTP_VERSION, &version) == CURLE_OK) {
+            if (lib.easy_getinfo(c, CURLINFO_HTTP_VERSION, &version) == CURLE_OK) {
                 if (version == CURL_HTTP_VERSION_1_0)
                     transfer.reply.version = HttpVersion::Http10;
                 else if (version == CURL_HTTP_VERSION_1_1)
@@ -248,17 +306,17 @@ public:
         case CURLE_URL_MALFORMAT:
         case CURLE_UNSUPPORTED_PROTOCOL:
             if (transfer.stage == Stage::Sending) return fail(u"Error connecting to server: " + request.host);
-            return fail(Numbered(u"Error querying headers", result));
-        case CURLE_WEIRD_SERVER_REPLY: return fail(Numbered(u"Error querying headers", result));
+            return fail(Numbered(lib, u"Error querying headers", result));
+        case CURLE_WEIRD_SERVER_REPLY: return fail(Numbered(lib, u"Error querying headers", result));
         default: break;
         }
         switch (transfer.stage) {
-        case Stage::Sending: return fail(Numbered(u"Error sending data", result));
+        case Stage::Sending: return fail(Numbered(lib, u"Error sending data", result));
         case Stage::Receiving:
-        case Stage::Headers: return fail(Numbered(u"Error receiving data", result));
+        case Stage::Headers: return fail(Numbered(lib, u"Error receiving data", result));
         case Stage::Body: break;
         }
-        return fail(Numbered(u"Error reading data", result));
+        return fail(Numbered(lib, u"Error reading data", result));
     }
 };
 
