@@ -23,7 +23,16 @@ struct ProgramRun {
     // POSIX: the child starts a session of its own, without the caller's
     // controlling terminal.
     bool detach_terminal = false;
+    // When set, the largest file the child may write, in bytes: a write that
+    // would go past it fails as on a full disk. Under Wine the program is
+    // started by the wine launcher from a Unix shell that sets the limit, which
+    // the Windows process inherits; its exit code is then unknown (-1).
+    std::optional<unsigned long long> file_size_limit;
 };
+
+// True where RunProgram can put a file-size limit on the child: POSIX, and
+// Windows programs run under Wine.
+bool FileSizeLimitAvailable();
 
 struct ProgramResult {
     int exit_code = -1;

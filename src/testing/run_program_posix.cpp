@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,8 +26,10 @@ void Check(bool ok, const char* what) {
 }  // namespace
 
 ProgramResult RunProgram(const ProgramRun& run) {
+    // Close-on-exec: a child that another thread starts at the same moment must
+    // not keep this child's pipes open (its standard input would never end).
     int in[2], out[2], err[2];
-    Check(pipe(in) == 0 && pipe(out) == 0 && pipe(err) == 0, "pipe");
+    Check(pipe2(in, O_CLOEXEC) == 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0, "pipe");
     pid_t pid = fork();
     Check(pid >= 0, "fork");
     if (pid == 0) {
@@ -44,6 +47,13 @@ ProgramResult RunProgram(const ProgramRun& run) {
         for (const auto& a : run.args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         signal(SIGPIPE, SIG_DFL);
+        if (run.file_size_limit) {
+            // A write past the limit then fails with EFBIG instead of ending the
+            // process.
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{*run.file_size_limit, *run.file_size_limit};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        }
         execv(run.program.c_str(), argv.data());
         _exit(127);
     }
@@ -112,6 +122,8 @@ ProgramResult RunProgram(const ProgramRun& run) {
     result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
+
+bool FileSizeLimitAvailable() { return true; }
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-test-XXXXXX").string();

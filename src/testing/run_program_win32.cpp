@@ -1,7 +1,9 @@
 #include <windows.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -76,9 +78,81 @@ std::string Drain(HANDLE handle) {
     return all;
 }
 
+// Under Wine a Windows process can start a Unix program, and the Windows
+// processes that a Unix process starts through the wine launcher inherit its
+// resource limits.
+bool UnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+}  // namespace
+
+bool FileSizeLimitAvailable() { return UnderWine(); }
+
+namespace {
+
+// A path of this process as the Unix path that Wine maps it to.
+std::string UnixPath(const std::string& path) {
+    using Convert = char*(CDECL*)(const wchar_t*);
+    FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    auto convert = reinterpret_cast<Convert>(reinterpret_cast<void (*)()>(found));
+    if (convert == nullptr) throw std::runtime_error("wine_get_unix_file_name missing");
+    char* unix_path = convert(WindowsPath(path).c_str());
+    if (unix_path == nullptr) throw std::runtime_error("no Unix path for " + path);
+    std::string out = unix_path;
+    HeapFree(GetProcessHeap(), 0, unix_path);
+    return out;
+}
+
+// Under Wine: the program started by the wine launcher from a Unix shell that
+// first sets the limit (prlimit) and ignores SIGXFSZ (an ignored signal stays
+// ignored across exec). A Unix process started from here does not get this
+// process's pipes, so the shell joins the program's input and outputs to
+// files; only the program's own writes are under the limit, the outputs reach
+// their files through cat. Wine neither waits for a Unix process nor passes
+// its exit code back: the shell marks its end with a file, and the exit code
+// stays unknown (-1).
+ProgramResult RunWithFileSizeLimit(const ProgramRun& run) {
+    if (!UnderWine()) throw std::runtime_error("a file-size limit needs Wine");
+    TempDir io;
+    WriteFileBytes(io.File("in"), run.input.value_or(""));
+    ProgramRun shell = run;
+    shell.file_size_limit.reset();
+    shell.input.reset();
+    shell.program = "/bin/sh";
+    const std::string limit = std::to_string(*run.file_size_limit);
+    const std::string script = "trap '' XFSZ; io=$1; shift; (prlimit --fsize=" + limit +
+                               " wine \"$@\" <\"$io/in\" 2>&3 | cat >\"$io/out\") 3>&1 | cat >\"$io/err\"; "
+                               ">\"$io/done\"";
+    shell.args = {"-c", script, "sh", UnixPath(io.path()), UnixPath(run.program)};
+    shell.args.insert(shell.args.end(), run.args.begin(), run.args.end());
+    ProgramResult result = RunProgram(shell);
+    // Wine does not wait for a Unix process: the shell leaves a mark at its end.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(run.timeout_ms);
+    while (!FileExists(io.File("done"))) {
+        if (std::chrono::steady_clock::now() > end) {
+            result.timed_out = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    result.out = ReadFileBytes(io.File("out"));
+    result.err = ReadFileBytes(io.File("err"));
+    result.exit_code = -1;
+    return result;
+}
+
 }  // namespace
 
 ProgramResult RunProgram(const ProgramRun& run) {
+    if (run.file_size_limit) return RunWithFileSizeLimit(run);
+    // The child's ends of the pipes are inheritable from their creation until
+    // they are closed here after the start: a child that another thread starts
+    // meanwhile would inherit them too and keep them open (this child's standard
+    // input would never end). One start at a time.
+    static std::mutex starting;
+    std::unique_lock<std::mutex> start_lock(starting);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE in_read = nullptr, in_write = nullptr, out_read = nullptr, out_write = nullptr,
            err_read = nullptr, err_write = nullptr;
@@ -123,13 +197,14 @@ ProgramResult RunProgram(const ProgramRun& run) {
     si.hStdError = err_write;
     PROCESS_INFORMATION pi{};
     std::wstring directory = run.directory.empty() ? L"" : WindowsPath(run.directory);
-    BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                  CREATE_UNICODE_ENVIRONMENT, block.data(),
-                                  directory.empty() ? nullptr : directory.c_str(), &si, &pi);
+    // The program as the command line names it: a Unix program too, under Wine.
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                  block.data(), directory.empty() ? nullptr : directory.c_str(), &si, &pi);
     DWORD start_error = GetLastError();
     CloseHandle(in_read);
     CloseHandle(out_write);
     CloseHandle(err_write);
+    start_lock.unlock();
     if (!started) {
         CloseHandle(in_write);
         CloseHandle(out_read);
