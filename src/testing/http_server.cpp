@@ -67,6 +67,8 @@ bool Readable(Socket s, int ms) {
 constexpr int kRequestMs = 5000;
 constexpr int kSilentMs = 20000;
 constexpr int kAcceptPollMs = 50;
+// How long a reply that ends in a reset waits before the reset.
+constexpr int kResetPauseMs = 300;
 
 Socket Listen(int& port) {
     NetworkReady();
@@ -137,6 +139,12 @@ ScriptedReply HttpReply(int status, const std::string& reason,
     bytes += "Connection: close\r\n\r\n";
     bytes += body;
     return {bytes, false};
+}
+
+ScriptedReply CutShort(ScriptedReply reply, std::size_t cut, bool reset) {
+    reply.bytes.resize(reply.bytes.size() - std::min(cut, reply.bytes.size()));
+    reply.reset = reset;
+    return reply;
 }
 
 HttpTestServer::HttpTestServer() {
@@ -216,6 +224,16 @@ void HttpTestServer::Handle(std::intptr_t handle) {
         return;
     }
     SendAll(connection, reply.bytes);
+    if (reply.reset) {
+        auto until = Clock::now() + std::chrono::milliseconds(kResetPauseMs);
+        while (!stopping_ && Clock::now() < until) {
+            if (Readable(connection, kAcceptPollMs) && recv(connection, buffer, sizeof buffer, 0) <= 0) break;
+        }
+        // Closing with a zero linger time resets the connection.
+        linger abort{1, 0};
+        setsockopt(connection, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+        return;
+    }
 #ifdef _WIN32
     shutdown(connection, SD_SEND);
 #else

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -26,7 +27,14 @@ struct ReceivedRequest {
 struct ScriptedReply {
     std::string bytes;    // sent as they are
     bool silent = false;  // nothing is sent: the connection stays open until the client leaves
+    // After the bytes and a short pause (the client has read them), the
+    // connection is reset (TCP RST) instead of closed.
+    bool reset = false;
 };
+
+// `reply` without its last `cut` bytes, closed early or, with `reset`, reset:
+// for a reply whose Content-Length promises more than comes.
+ScriptedReply CutShort(ScriptedReply reply, std::size_t cut, bool reset);
 
 // A reply with a status line, the headers given, a Content-Length and the body.
 ScriptedReply HttpReply(int status, const std::string& reason,
