@@ -169,6 +169,14 @@ TEST(AccessKeySystemTest, Replies) {
         {"body over the bound",
          {HttpReply(200, "OK", kJson, std::string(kReplyBodyLimit + 1, ' '))},
          Fails(u"ERESTException", u"REST request failed: Reply body larger than 8 MiB")},
+        {"gzip cut before its end",  // the key is whole, the stream's trailer is not
+         {HttpReply(200, "OK", {{"Content-Encoding", "gzip"}},
+                    accesskey::testing::Gzip(kToken).substr(0, accesskey::testing::Gzip(kToken).size() - 4))},
+         Fails(u"ERESTException", u"REST request failed: Reply body could not be decompressed")},
+        {"gzip inflating past the bound",
+         {HttpReply(200, "OK", {{"Content-Encoding", "gzip"}},
+                    accesskey::testing::Gzip(kToken + std::string(kReplyBodyLimit, ' ')))},
+         Fails(u"ERESTException", u"REST request failed: Reply body larger than 8 MiB")},
         {"body at the bound",
          {HttpReply(200, "OK", kJson, kToken + std::string(kReplyBodyLimit - kToken.size(), ' '))},
          key},  // read whole: white space after the object
@@ -210,15 +218,20 @@ TEST(AccessKeySystemTest, RedirectsCarryTheCookiesTheySet) {
     EXPECT_EQ(cookie(received[3]), "lado=1; sessao=abc");
 }
 
-// How the platform reports a time-out and a refused connection. Wine's WinHTTP
-// passes on the socket's own code for a time-out (WSAETIMEDOUT) where Windows
-// reports ERROR_WINHTTP_TIMEOUT, and has no message texts for either.
+// How the platform reports a time-out, a refused connection and a body that
+// ends early. Wine's WinHTTP passes on the socket's own code for a time-out
+// (WSAETIMEDOUT) and a reset (WSAECONNRESET) where Windows reports
+// ERROR_WINHTTP_TIMEOUT and ERROR_WINHTTP_CONNECTION_ERROR, and has no message
+// texts for its own codes.
 #ifdef _WIN32
 const std::vector<std::u16string> kTimedOut = {u"(12002) ", u"(10060) "};
 const std::vector<std::u16string> kRefused = {u"(12029) "};
+const std::vector<std::u16string> kBroken = {u"(12030) ", u"(10054) "};
 #else
 const std::vector<std::u16string> kTimedOut = {u"(28) Timeout was reached"};
 const std::vector<std::u16string> kRefused = {u"(7) Couldn't connect to server"};
+const std::vector<std::u16string> kBroken = {u"(56) Failure when receiving data from the peer",
+                                             u"(18) Transferred a partial file"};
 #endif
 
 bool StartsWithOneOf(const std::u16string& text, const std::u16string& prefix,
@@ -248,6 +261,18 @@ TEST(AccessKeySystemTest, TransportFailures) {
     EXPECT_EQ(refused.kind, u"ERESTException");
     EXPECT_TRUE(StartsWithOneOf(refused.message, u"REST request failed: Error sending data: ", kRefused))
         << ::testing::PrintToString(refused.message);
+
+    // A body that ends before its Content-Length, with the connection reset or
+    // closed: never a key, even when the part that came holds one.
+    const ScriptedReply whole = HttpReply(200, "OK", kJson, kToken + std::string(64, ' '));
+    for (bool reset : {true, false}) {
+        SCOPED_TRACE(reset ? "reset" : "closed");
+        service->Script({vantrel::testing::CutShort(whole, 32, reset)});
+        Outcome cut = Ask();
+        EXPECT_EQ(cut.kind, u"ERESTException");
+        EXPECT_TRUE(StartsWithOneOf(cut.message, u"REST request failed: Error reading data: ", kBroken))
+            << ::testing::PrintToString(cut.message);
+    }
 }
 
 #ifdef _WIN32

@@ -12,6 +12,7 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,26 @@ bool QueryText(HINTERNET request, DWORD which, std::wstring& text) {
     }
     text.assign(buffer.data(), size / sizeof(wchar_t));
     return true;
+}
+
+// The body length that the reply's Content-Length announces, if it announces
+// one that counts: a chunked reply's length comes from its chunks, and a
+// reply of status 1xx, 204 or 304 has no body whatever its headers say.
+std::optional<unsigned long long> AnnouncedLength(HINTERNET request, DWORD status) {
+    if (status < 200 || status == 204 || status == 304) return std::nullopt;
+    std::wstring text;
+    if (QueryText(request, WINHTTP_QUERY_TRANSFER_ENCODING, text)) return std::nullopt;
+    if (!QueryText(request, WINHTTP_QUERY_CONTENT_LENGTH, text)) return std::nullopt;
+    unsigned long long length = 0;
+    bool digits = false;
+    for (wchar_t c : text) {
+        if (c == L' ' || c == L'\t') continue;
+        if (c < L'0' || c > L'9' || length > (~0ULL - 9) / 10) return std::nullopt;
+        length = length * 10 + static_cast<unsigned>(c - L'0');
+        digits = true;
+    }
+    if (!digits) return std::nullopt;
+    return length;
 }
 
 std::u16string Trimmed(std::wstring_view text) {
@@ -299,6 +320,15 @@ public:
                 return fail(Numbered(u"Error reading data", GetLastError()));
             if (got == 0) break;
             reply.body.append(chunk.data(), got);
+        }
+        // A connection that closes before the announced length ends WinHTTP's
+        // body without an error (Wine's at least): a body cut short is a failed
+        // read, never a shorter reply.
+        if (!reply.body_over_limit) {
+            std::optional<unsigned long long> announced = AnnouncedLength(r, status);
+            if (announced && reply.body.size() < *announced) {
+                return fail(Numbered(u"Error reading data", ERROR_WINHTTP_CONNECTION_ERROR));
+            }
         }
         outcome.status = HttpOutcome::Status::Replied;
         return outcome;
