@@ -197,7 +197,30 @@ TEST_F(ProvisioningToolTest, InstallerBesideTheTool) {
     }
 }
 
-// Runs that start nothing, and what they answer.
+std::string RestFailure(const std::string& message) {
+    return R"({"log":[],"erro":{"class_erro":"ERESTException","msg_erro":"REST request failed: )" + message +
+           "\"}}";
+}
+
+// A key reply that ends part-way through its body, reset or closed: how the
+// platform's transport words it. Wine's WinHTTP passes on the socket's code
+// for a reset (WSAECONNRESET) where Windows reports
+// ERROR_WINHTTP_CONNECTION_ERROR, and has no text for the latter.
+std::string CutReading(bool reset) {
+#ifdef _WIN32
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr) {
+        return reset ? "Error reading data: (10054) Connection reset by peer" : "Error reading data: (12030) ";
+    }
+    return "Error reading data: (12030) The connection with the server was terminated abnormally";
+#else
+    return reset ? "Error reading data: (56) Failure when receiving data from the peer"
+                 : "Error reading data: (18) Transferred a partial file";
+#endif
+}
+
+// Runs that start nothing, and what they answer; each one still prints its
+// document and logs it.
 TEST_F(ProvisioningToolTest, NothingStarted) {
     struct Case {
         const char* name;
@@ -205,6 +228,11 @@ TEST_F(ProvisioningToolTest, NothingStarted) {
         bool programs_there;
         std::string result;
     };
+    const std::string key = R"({"token":"k"})";
+    // That key in gzip, without the stream's last 8 bytes (its check and size).
+    const std::string cut_gzip("\x1F\x8B\x08\x00\x00\x00\x00\x00\x02\x03"
+                               "\xAB\x56\x2A\xC9\xCF\x4E\xCD\x53\xB2\x52\xCA\x56\xAA\x05\x00",
+                               25);
     const Case cases[] = {
         {"neither client nor installer", std::nullopt, false, kSuccess},
         {"refused key",
@@ -212,6 +240,17 @@ TEST_F(ProvisioningToolTest, NothingStarted) {
          R"({"log":[],"erro":{"class_erro":"EAccessKeyError","msg_erro":"The access key contains a character that is not allowed"}})"},
         {"failing key request", testing::HttpReply(500, "Internal Server Error", {}, "down"), true,
          R"({"log":[],"erro":{"class_erro":"ERESTException","msg_erro":"HTTP\/1.1 500 Internal Server Error"}})"},
+        {"key reply reset part-way",
+         testing::CutShort(testing::HttpReply(200, "OK", {}, key + std::string(64, ' ')), 32, true), true,
+         RestFailure(CutReading(true))},
+        // What came holds the whole key: still no key.
+        {"key reply closed part-way",
+         testing::CutShort(testing::HttpReply(200, "OK", {}, key + std::string(64, ' ')), 32, false), true,
+         RestFailure(CutReading(false))},
+        {"gzip key reply cut short", testing::HttpReply(200, "OK", {{"Content-Encoding", "gzip"}}, cut_gzip),
+         true, RestFailure("Reply body could not be decompressed")},
+        {"key reply over 8 MiB", testing::HttpReply(200, "OK", {}, key + std::string(8 * 1024 * 1024, ' ')),
+         true, RestFailure("Reply body larger than 8 MiB")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -222,6 +261,8 @@ TEST_F(ProvisioningToolTest, NothingStarted) {
         }
         ProgramResult r = Run();
         EXPECT_EQ(r.out, c.result);
+        const std::string log = testing::ReadFileBytes(work + kSep + "LogVantrel.txt");
+        EXPECT_TRUE(log.ends_with("| " + c.result + "\r\n")) << log;
         std::this_thread::sleep_for(std::chrono::milliseconds(500));  // anything started would have written
         EXPECT_FALSE(testing::FileExists(client + ".log"));
         EXPECT_FALSE(testing::FileExists(installer + ".log"));
