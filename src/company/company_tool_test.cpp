@@ -104,6 +104,37 @@ TEST_F(CompanyToolTest, DatabaseFailureShowsTheBoxAndTheRunGoesOn) {
     EXPECT_NE(r.err.find("Table unknown\nCONFIGURACOES\n"), std::string::npos) << r.err;
     ExpectLoggedOnce(kSuccess);
 }
+
+// The same settings reach the database while its server runs; once the server
+// has stopped, the box tells why and the run still answers and logs.
+TEST_F(CompanyToolTest, StoppedServerShowsTheBoxAndTheRunGoesOn) {
+    FirebirdHome home;
+    const std::string base = home.CreateDatabase("erp.fdb", {.rows = {"'12.345.678/0001-90'"}});
+    testing::WriteFileBytes(dir.File("BANCO.INI"),
+                            "[CONFIG]\r\nSERVER=127.0.0.1\r\nPORT=" + std::to_string(home.port()) +
+                                "\r\nBASE=" + base + "\r\nUSER=" + FirebirdHome::kUser +
+                                "\r\nPWD=" + FirebirdHome::kPassword + "\r\n");
+    home.StartServer();
+    ProgramResult up = Run(home.Environment());
+    EXPECT_EQ(up.out, kSuccess);
+    EXPECT_EQ(up.err, "");
+    ASSERT_EQ(key_service.Requests().size(), 1u);
+    EXPECT_NE(key_service.Requests()[0].target.find("cnpj=12345678000190&"), std::string::npos);
+
+    home.StopServer();
+    std::filesystem::remove(std::filesystem::u8path(dir.File("LogVantrel.txt")));
+    ProgramResult down = Run(home.Environment());
+    EXPECT_FALSE(down.timed_out);
+    EXPECT_EQ(down.exit_code, 0);
+    EXPECT_EQ(down.out, kSuccess);
+    EXPECT_EQ(down.err.rfind("vantrel\nFirebird client error:\n", 0), 0u) << down.err;
+    EXPECT_NE(down.err.find("Unable to complete network request to host \"127.0.0.1\""), std::string::npos)
+        << down.err;
+    ExpectLoggedOnce(kSuccess);
+    // The key is still asked for, without the tax id.
+    ASSERT_EQ(key_service.Requests().size(), 2u);
+    EXPECT_NE(key_service.Requests()[1].target.find("cnpj=&"), std::string::npos);
+}
 #endif
 
 }  // namespace
