@@ -1,11 +1,22 @@
 // End-to-end: the built tool run as a caller runs it, in a temporary directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <regex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "testing/key_service.h"
 #include "testing/run_program.h"
+
+#ifdef _WIN32
+#include "platform/fakes/user_locale_win32.h"
+#else
+#include "platform/fakes/locale_environment_posix.h"
+#endif
 
 namespace vantrel {
 namespace {
@@ -21,20 +32,27 @@ const std::string kIoError6 =
 const std::string kIoError104 =
     R"({"log":[],"erro":{"class_erro":"EInOutError","msg_erro":"I\/O error 104"}})";
 
+const std::string kWriteError = "EWriteError: Stream write error\r\n";
+
 class ToolTest : public ::testing::Test {
 protected:
-    ProgramResult Run(std::vector<std::string> args, std::optional<std::string> input = std::nullopt,
-                      bool close_output = false) {
+    ProgramRun Prepare(std::vector<std::string> args, std::optional<std::string> input = std::nullopt) {
         ProgramRun run;
         run.program = VANTREL_EXE;
         run.args = std::move(args);
         run.input = std::move(input);
         run.directory = dir.path();
-        run.close_output = close_output;
         // The POSIX port reads requests in the locale's codeset; pin it.
         run.environment = {{"LC_ALL", "C"}};
         // Kind 0 asks for the access key; nothing is installed, so nothing starts.
         for (auto& variable : key_service.Environment()) run.environment.push_back(variable);
+        return run;
+    }
+
+    ProgramResult Run(std::vector<std::string> args, std::optional<std::string> input = std::nullopt,
+                      bool close_output = false) {
+        ProgramRun run = Prepare(std::move(args), std::move(input));
+        run.close_output = close_output;
         return testing::RunProgram(run);
     }
 
@@ -138,6 +156,176 @@ TEST_F(ToolTest, UnwritableReportEndsWithExitCodeOne) {
     ProgramResult r = Run({"x"}, R"({"solicitacao":1})", /*close_output=*/true);
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_NE(r.err, "");
+}
+
+// Settings under which a run's time of day holds letters that the ANSI code
+// page lacks, so that its line moves the log to UTF-8, and a line of earlier
+// content in that code page. Natively Japanese in EUC-JP, whose date is written
+// in kanji; under Wine the current user's time format with Japanese AM and PM
+// designators (settings of the whole Wine prefix, hence the CTest lock
+// "user_locale").
+class NonAsciiTime {
+public:
+#ifdef _WIN32
+    bool ready() const { return GetACP() == 1252 && format_.changed() && am_.changed() && pm_.changed(); }
+    // Every run started while this object lives.
+    std::vector<std::pair<std::string, std::string>> Environment() const { return {}; }
+    static constexpr char kAnsiLine[] = "caf\xE9\r\n";
+    static constexpr char kUtf8Line[] = "caf\xC3\xA9\r\n";
+
+private:
+    platform::UserLocaleSetting format_{LOCALE_STIMEFORMAT, L"tt h:mm:ss"};
+    platform::UserLocaleSetting am_{LOCALE_S1159, L"\u5348\u524D"};
+    platform::UserLocaleSetting pm_{LOCALE_S2359, L"\u5348\u5F8C"};
+#else
+    NonAsciiTime() {
+        if (!platform::LocaleEnvironment::Build("ja_JP", "EUC-JP")) return;
+        const platform::LocaleEnvironment locale("ja_JP.EUC-JP");
+        locale_path_ = std::getenv("LOCPATH");
+        // glibc keeps the search path that LOCPATH gives for good; the leak
+        // checker of a sanitized tool is told so.
+        suppressions_ = locale_path_ + "/leaks.supp";
+        testing::WriteFileBytes(suppressions_, "leak:__argz_add_sep\n");
+    }
+    bool ready() const { return !locale_path_.empty(); }
+    // A run given this environment.
+    std::vector<std::pair<std::string, std::string>> Environment() const {
+        return {{"LOCPATH", locale_path_},
+                {"LC_ALL", "ja_JP.EUC-JP"},
+                {"LSAN_OPTIONS", "suppressions=" + suppressions_ + ":print_suppressions=0"}};
+    }
+    static constexpr char kAnsiLine[] = "\xC6\xFC\r\n";  // U+65E5 in EUC-JP
+    static constexpr char kUtf8Line[] = "\xE6\x97\xA5\r\n";
+
+private:
+    std::string locale_path_;
+    std::string suppressions_;
+#endif
+};
+
+// A disk that fills up while the log is written (the run may not write files
+// past a size): the result text comes first, then the report; the earlier
+// lines stay. When the line would move the log to UTF-8, the converted log
+// does not fit either and the old one stays as it was.
+TEST_F(ToolTest, FullDiskIsReportedAfterTheResult) {
+    if (!testing::FileSizeLimitAvailable()) GTEST_SKIP() << "no file-size limit on this platform";
+    const std::string ascii = "|21/08/2025 14:03:07| " + kSuccess + "\r\n";
+    struct Case {
+        const char* name;
+        std::string earlier;
+        bool moves_to_utf8;
+    } cases[] = {
+        {"appending", ascii + ascii, false},
+        {"moving to UTF-8", std::string(NonAsciiTime::kAnsiLine) + ascii, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::optional<NonAsciiTime> non_ascii;
+        if (c.moves_to_utf8) {
+            non_ascii.emplace();
+            if (!non_ascii->ready()) {
+                ADD_FAILURE() << "no settings for a time outside the ANSI code page";
+                continue;
+            }
+        }
+        testing::WriteFileBytes(dir.File("LogVantrel.txt"), c.earlier);
+        ProgramRun run = Prepare({"x"}, R"({"solicitacao":1})");
+        if (non_ascii) {
+            for (auto& variable : non_ascii->Environment()) run.environment.push_back(variable);
+        }
+        run.file_size_limit = c.earlier.size() + 10;
+        ProgramResult r = testing::RunProgram(run);
+#ifndef _WIN32
+        EXPECT_EQ(r.exit_code, 0);  // under Wine the launcher's code is not passed back
+#endif
+        EXPECT_EQ(r.out, kSuccess + kWriteError) << r.err;
+        const std::string log = Log();
+        if (c.moves_to_utf8) {
+            EXPECT_EQ(log, c.earlier);
+            EXPECT_FALSE(testing::FileExists(dir.File("LogVantrel.txt.tmp")));
+        } else {
+            // What the write got in before the disk was full stays.
+            EXPECT_EQ(log.substr(0, c.earlier.size()), c.earlier);
+            EXPECT_LE(log.size(), *run.file_size_limit);
+        }
+    }
+}
+
+bool IsUtf8(const std::string& bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const std::size_t length = lead < 0x80    ? 1
+                                   : lead >= 0xF0 ? 4
+                                   : lead >= 0xE0 ? 3
+                                   : lead >= 0xC2 ? 2
+                                                  : 0;
+        if (length == 0 || lead > 0xF4 || i + length > bytes.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// Fifty runs started at once in one directory: each one prints its whole
+// document and gets its line into the log, whole and not mixed with another;
+// the log stays in one encoding. In the second round the log moves to UTF-8
+// while the other runs append (natively one run's line holds kanji; under Wine
+// the time format of every run does).
+TEST_F(ToolTest, FiftyRunsAtOnce) {
+    constexpr int kRuns = 50;
+    const std::regex line(R"(\|[^|\r\n]+\| )" +
+                          std::regex_replace(kSuccess, std::regex(R"([\\^$.|?*+()\[\]{}])"), R"(\$&)"));
+    for (bool moving : {false, true}) {
+        SCOPED_TRACE(moving ? "moving to UTF-8" : "ASCII");
+        testing::TempDir shared;
+        std::optional<NonAsciiTime> non_ascii;
+        if (moving) {
+            non_ascii.emplace();
+            if (!non_ascii->ready()) {
+                ADD_FAILURE() << "no settings for a time outside the ANSI code page";
+                continue;
+            }
+            testing::WriteFileBytes(shared.File("LogVantrel.txt"), NonAsciiTime::kAnsiLine);
+        }
+        std::vector<ProgramResult> results(kRuns);
+        std::vector<std::thread> runs;
+        for (int i = 0; i < kRuns; ++i) {
+            ProgramRun run = Prepare({"x"}, R"({"solicitacao":1})");
+            run.directory = shared.path();
+            if (moving && i == kRuns / 2) {
+                for (auto& variable : non_ascii->Environment()) run.environment.push_back(variable);
+            }
+            runs.emplace_back([&results, i, run] { results[i] = testing::RunProgram(run); });
+        }
+        for (auto& r : runs) r.join();
+        for (int i = 0; i < kRuns; ++i) {
+            EXPECT_FALSE(results[i].timed_out) << i;
+            EXPECT_EQ(results[i].out, kSuccess) << i;
+            EXPECT_EQ(results[i].err, "") << i;
+        }
+
+        std::string log = testing::ReadFileBytes(shared.File("LogVantrel.txt"));
+        if (moving) {
+            const std::string head = std::string("\xEF\xBB\xBF") + NonAsciiTime::kUtf8Line;
+            ASSERT_EQ(log.substr(0, head.size()), head);
+            log.erase(0, head.size());
+            EXPECT_TRUE(IsUtf8(log));
+        } else {
+            EXPECT_TRUE(std::all_of(log.begin(), log.end(), [](char c) { return (c & 0x80) == 0; }));
+        }
+        int lines = 0;
+        for (std::size_t start = 0; start < log.size(); ++lines) {
+            std::size_t end = log.find("\r\n", start);
+            ASSERT_NE(end, std::string::npos) << "an unfinished line: " << log.substr(start);
+            const std::string text = log.substr(start, end - start);
+            EXPECT_TRUE(std::regex_match(text, line)) << text;
+            start = end + 2;
+        }
+        EXPECT_EQ(lines, kRuns);
+        EXPECT_FALSE(testing::FileExists(shared.File("LogVantrel.txt.tmp")));
+    }
 }
 
 }  // namespace
