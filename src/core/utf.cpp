@@ -32,9 +32,21 @@ bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 std::string Utf16ToUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // A run of ASCII, the common case, copied in one go.
+        std::size_t run = i;
+        while (run < n && text[run] < 0x80) ++run;
+        if (run > i) {
+            const std::size_t old = out.size();
+            out.resize(old + (run - i));
+            char* o = out.data() + old;
+            for (; i < run; ++i) *o++ = static_cast<char>(text[i]);
+            if (i == n) break;
+        }
         char16_t c = text[i];
-        if (IsHigh(c) && i + 1 < text.size() && IsLow(text[i + 1])) {
+        if (IsHigh(c) && i + 1 < n && IsLow(text[i + 1])) {
             char32_t cp = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) +
                           (static_cast<char32_t>(text[i + 1]) - 0xDC00);
             AppendUtf8(out, cp);
@@ -44,20 +56,22 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         } else {
             AppendUtf8(out, c);
         }
+        ++i;
     }
     return out;
 }
 
 std::u16string Utf8ToUtf16(std::string_view bytes) {
-    std::u16string out;
-    out.reserve(bytes.size());
+    // No byte gives more than one code unit: room for all, cut to size at the end.
+    std::u16string out(bytes.size(), u'\0');
+    char16_t* o = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
     std::size_t i = 0;
     while (i < n) {
         unsigned char b = p[i];
         if (b < 0x80) {
-            out += static_cast<char16_t>(b);
+            *o++ = static_cast<char16_t>(b);
             ++i;
             continue;
         }
@@ -75,7 +89,7 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
         else if (b >= 0xF1 && b <= 0xF3) { len = 4; cp = b & 0x07; }
         else if (b == 0xF4) { len = 4; cp = b & 0x07; hi = 0x8F; }
         if (len == 0) {
-            out += u'\uFFFD';
+            *o++ = u'\uFFFD';
             ++i;
             continue;
         }
@@ -91,19 +105,20 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
             cp = (cp << 6) | (p[j] & 0x3F);
         }
         if (!ok) {
-            out += u'\uFFFD';
+            *o++ = u'\uFFFD';
             i = j;  // resume at the byte that broke the sequence
             continue;
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out += static_cast<char16_t>(cp);
+            *o++ = static_cast<char16_t>(cp);
         }
         i = j;
     }
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 

@@ -196,9 +196,9 @@ inline const std::vector<Value>& Value::items() const noexcept {
     return kind_ == Kind::Array ? s_.items : empty;
 }
 
-// Parses JSON text. The text is taken as UTF-8: Parse converts the code units to
-// UTF-8 first (an unpaired surrogate becomes U+FFFD) and then reads the bytes exactly
-// as ParseUtf8 does. Inside strings, bytes that are not valid UTF-8 become U+FFFD
+// Parses JSON text. The text is taken as UTF-8: Parse reads the code units exactly
+// as ParseUtf8 reads their UTF-8 form (an unpaired surrogate becoming U+FFFD),
+// without making that form. Inside strings, bytes that are not valid UTF-8 become U+FFFD
 // (one per maximal ill-formed subsequence) and characters beyond U+FFFF arrive as
 // surrogate pairs. A UTF-8 byte-order mark at the very start is skipped.
 //

@@ -3,7 +3,8 @@
 // For any bytes: the parse must not crash; an accepted text must write out, parse
 // back and write out again to the same text (the written form is a fixed point); the
 // UTF-16 parse of that text must agree; copy and the conversions may fail only with
-// the tool's own error.
+// the tool's own error. The same bytes taken as UTF-16 code units must parse as
+// their UTF-8 form does.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/utf.h"
 #include "json/json.h"
 
 namespace {
@@ -40,6 +42,17 @@ std::string Ascii(const std::u16string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vantrel::json;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    std::u16string units(size / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+    }
+    const auto direct = Parse(units);
+    const auto through_utf8 = ParseUtf8(vantrel::Utf16ToUtf8(units));
+    Check((direct == nullptr) == (through_utf8 == nullptr) &&
+              (direct == nullptr || Write(*direct) == Write(*through_utf8)),
+          "UTF-16 parse differs from the parse of its UTF-8 form");
+
     const auto first = ParseUtf8(bytes);
     if (!first) return 0;
 

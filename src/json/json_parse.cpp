@@ -1,4 +1,5 @@
-// The parse: JSON text (UTF-8 bytes) to a value tree.
+// The parse: JSON text (UTF-8 bytes, or UTF-16 code units read the way their
+// UTF-8 form would be) to a value tree.
 //
 // The parser is a loop over an explicit stack, never a recursion: finished values
 // wait on one stack of array items and one of object members, and when a container
@@ -18,12 +19,14 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 using Byte = unsigned char;
 
-bool IsDigit(Byte c) { return c >= '0' && c <= '9'; }
+// Code units of either width are compared whole: a UTF-16 unit is never cut
+// down to a byte.
+bool IsDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
-int HexDigit(Byte c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+int HexDigit(char32_t c) {
+    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
     return -1;
 }
 
@@ -77,45 +80,50 @@ void AppendCodePoint(std::u16string& out, char32_t cp) {
     }
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
+// What the parser reads, UTF-8 bytes or UTF-16 code units. Plain units are
+// taken into a string as they are; every other unit inside a string, apart from
+// '"' and '\\', starts a character that Append decodes.
+template <typename Unit>
+struct Units;
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = kReplacement;
+template <>
+struct Units<Byte> {
+    static bool Plain(Byte c) { return c != '"' && c != '\\' && c < 0x80; }
+    static void SkipByteOrderMark(const Byte*& p, const Byte* end) {
+        if (end - p >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3;
+    }
+    static const Byte* Append(const Byte* p, const Byte* end, std::u16string& out) {
+        char32_t cp;
+        p = DecodeUtf8(p, end, cp);
+        AppendCodePoint(out, cp);
+        return p;
+    }
+};
+
+// UTF-16 text is read as its UTF-8 form would be, without making that form:
+// every unit but a surrogate is plain, a surrogate pair is kept and an
+// unpaired surrogate becomes U+FFFD.
+template <>
+struct Units<char16_t> {
+    static bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+    static bool Plain(char16_t c) { return c != u'"' && c != u'\\' && !IsSurrogate(c); }
+    static void SkipByteOrderMark(const char16_t*& p, const char16_t* end) {
+        if (p != end && *p == 0xFEFF) ++p;
+    }
+    static const char16_t* Append(const char16_t* p, const char16_t* end, std::u16string& out) {
+        if (*p <= 0xDBFF && end - p >= 2 && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            out.append(p, 2);
+            return p + 2;
         }
-        AppendUtf8(out, cp);
+        out.push_back(static_cast<char16_t>(kReplacement));
+        return p + 1;
     }
-    return out;
-}
+};
 
+template <typename Unit>
 class Parser {
 public:
-    Parser(const Byte* begin, const Byte* end) : p_(begin), end_(end) {}
+    Parser(const Unit* begin, const Unit* end) : p_(begin), end_(end) {}
 
     std::unique_ptr<Value> Run();
 
@@ -133,18 +141,18 @@ private:
     bool Literal(std::string_view word) {
         if (static_cast<std::size_t>(end_ - p_) < word.size()) return false;
         for (char c : word)
-            if (*p_++ != static_cast<Byte>(c)) return false;
+            if (*p_++ != static_cast<Unit>(static_cast<unsigned char>(c))) return false;
         return true;
     }
     bool ReadString();
-    bool ReadEscapedString(const Byte* run);
+    bool ReadEscapedString(const Unit* run);
     bool ReadNumber(Value& out);
     bool ReadMemberName();
     Value CloseContainer();
     Step Place(Value&& v);
 
-    const Byte* p_;
-    const Byte* end_;
+    const Unit* p_;
+    const Unit* end_;
     std::vector<Frame> frames_;
     std::vector<Value> items_;
     std::vector<Member> members_;
@@ -153,8 +161,9 @@ private:
     std::unique_ptr<Value> root_;
 };
 
-std::unique_ptr<Value> Parser::Run() {
-    if (end_ - p_ >= 3 && p_[0] == 0xEF && p_[1] == 0xBB && p_[2] == 0xBF) p_ += 3;
+template <typename Unit>
+std::unique_ptr<Value> Parser<Unit>::Run() {
+    Units<Unit>::SkipByteOrderMark(p_, end_);
     SkipWhiteSpace();
     for (;;) {
         // A value starts here.
@@ -208,7 +217,8 @@ std::unique_ptr<Value> Parser::Run() {
 
 // Puts a finished value where it belongs and reads on up to the start of the next
 // value, closing every container whose end comes first.
-Parser::Step Parser::Place(Value&& v) {
+template <typename Unit>
+typename Parser<Unit>::Step Parser<Unit>::Place(Value&& v) {
     for (;;) {
         if (frames_.empty()) {
             if (p_ != end_) return Step::Fail;
@@ -236,7 +246,8 @@ Parser::Step Parser::Place(Value&& v) {
 
 // Ends the innermost container: its children leave their stack for the container's
 // own vector. White space after the closing brace or bracket belongs to it.
-Value Parser::CloseContainer() {
+template <typename Unit>
+Value Parser<Unit>::CloseContainer() {
     const Frame frame = frames_.back();
     frames_.pop_back();
     SkipWhiteSpace();
@@ -255,7 +266,8 @@ Value Parser::CloseContainer() {
 
 // A name, white space, a colon and white space; the member waits on the stack for
 // its value.
-bool Parser::ReadMemberName() {
+template <typename Unit>
+bool Parser<Unit>::ReadMemberName() {
     if (p_ == end_ || *p_ != '"' || !ReadString()) return false;
     SkipWhiteSpace();
     if (p_ == end_ || *p_ != ':') return false;
@@ -265,15 +277,14 @@ bool Parser::ReadMemberName() {
     return true;
 }
 
-bool IsPlainStringByte(Byte c) { return c != '"' && c != '\\' && c < 0x80; }
-
 // Reads a string starting at its opening quotation mark into text_.
-bool Parser::ReadString() {
+template <typename Unit>
+bool Parser<Unit>::ReadString() {
     ++p_;
-    const Byte* run = p_;
-    while (p_ < end_ && IsPlainStringByte(*p_)) ++p_;
+    const Unit* run = p_;
+    while (p_ < end_ && Units<Unit>::Plain(*p_)) ++p_;
     if (p_ < end_ && *p_ == '"') {
-        // Plain ASCII, the common case: widened straight into its own string.
+        // Plain units only, the common case: straight into its own string.
         text_ = std::u16string(run, p_);
         ++p_;
         return true;
@@ -281,36 +292,35 @@ bool Parser::ReadString() {
     return ReadEscapedString(run);
 }
 
-// The general case: escapes and UTF-8 sequences, assembled in scratch_ from `run`
-// (the first byte of the string) on.
-bool Parser::ReadEscapedString(const Byte* run) {
+// The general case: escapes and encoded characters, assembled in scratch_ from
+// `run` (the first unit of the string) on.
+template <typename Unit>
+bool Parser<Unit>::ReadEscapedString(const Unit* run) {
     p_ = run;
     scratch_.clear();
     for (;;) {
         run = p_;
-        while (p_ < end_ && IsPlainStringByte(*p_)) ++p_;
+        while (p_ < end_ && Units<Unit>::Plain(*p_)) ++p_;
         if (p_ != run) {
             const std::size_t old = scratch_.size();
             scratch_.resize(old + static_cast<std::size_t>(p_ - run));
             char16_t* out = scratch_.data() + old;
-            for (const Byte* q = run; q < p_; ++q) *out++ = *q;
+            for (const Unit* q = run; q < p_; ++q) *out++ = *q;
         }
         if (p_ == end_) return false;
-        const Byte c = *p_;
+        const Unit c = *p_;
         if (c == '"') {
             ++p_;
             text_ = scratch_;
             return true;
         }
-        if (c >= 0x80) {
-            char32_t cp;
-            p_ = DecodeUtf8(p_, end_, cp);
-            AppendCodePoint(scratch_, cp);
+        if (c != '\\') {
+            p_ = Units<Unit>::Append(p_, end_, scratch_);
             continue;
         }
         // A backslash escape.
         if (end_ - p_ < 2) return false;
-        const Byte e = p_[1];
+        const Unit e = p_[1];
         p_ += 2;
         switch (e) {
         case '"': scratch_.push_back(u'"'); break;
@@ -340,8 +350,9 @@ bool Parser::ReadEscapedString(const Byte* run) {
 }
 
 // -?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?, kept as its text.
-bool Parser::ReadNumber(Value& out) {
-    const Byte* start = p_;
+template <typename Unit>
+bool Parser<Unit>::ReadNumber(Value& out) {
+    const Unit* start = p_;
     if (*p_ == '-') ++p_;
     if (p_ == end_ || !IsDigit(*p_)) return false;
     if (*p_++ != '0')
@@ -366,7 +377,7 @@ bool Parser::ReadNumber(Value& out) {
 std::unique_ptr<Value> ParseUtf8(std::string_view bytes) noexcept {
     try {
         const auto* begin = reinterpret_cast<const Byte*>(bytes.data());
-        return Parser(begin, begin + bytes.size()).Run();
+        return Parser<Byte>(begin, begin + bytes.size()).Run();
     } catch (const std::exception&) {
         // Out of memory: no value, as for any text that cannot be taken.
         return nullptr;
@@ -375,7 +386,7 @@ std::unique_ptr<Value> ParseUtf8(std::string_view bytes) noexcept {
 
 std::unique_ptr<Value> Parse(std::u16string_view text) noexcept {
     try {
-        return ParseUtf8(ToUtf8(text));
+        return Parser<char16_t>(text.data(), text.data() + text.size()).Run();
     } catch (const std::exception&) {
         return nullptr;
     }
