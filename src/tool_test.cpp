@@ -129,6 +129,25 @@ TEST_F(ToolTest, RequestTextRules) {
     }
 }
 
+// A standard input whose reading fails (a directory): the failure in the
+// document, and the run logged. Windows refuses the read with
+// ERROR_INVALID_FUNCTION; POSIX's EISDIR counts as access denied.
+TEST_F(ToolTest, UnreadableStandardInputIsReported) {
+#ifdef _WIN32
+    const std::string expected =
+        R"({"log":[],"erro":{"class_erro":"EInOutError","msg_erro":"I\/O error 1"}})";
+#else
+    const std::string expected =
+        R"({"log":[],"erro":{"class_erro":"EInOutError","msg_erro":"File access denied"}})";
+#endif
+    ProgramRun run = Prepare({"x"});
+    run.input_path = dir.path();
+    ProgramResult r = testing::RunProgram(run);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, expected);
+    ExpectLogLines(Log(), {expected});
+}
+
 TEST_F(ToolTest, ResultThatCannotBeWrittenIsStillLogged) {
     ProgramResult r = Run({"x"}, "[1]", /*close_output=*/true);
     EXPECT_EQ(r.exit_code, 0);

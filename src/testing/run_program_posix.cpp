@@ -35,8 +35,15 @@ ProgramResult RunProgram(const ProgramRun& run) {
     if (pid == 0) {
         if (run.detach_terminal && setsid() < 0) _exit(127);
         if (!run.directory.empty() && chdir(run.directory.c_str()) != 0) _exit(127);
-        if (run.input) dup2(in[0], 0);
-        else close(0);
+        if (run.input_path) {
+            int fd = open(run.input_path->c_str(), O_RDONLY);
+            if (fd < 0 || dup2(fd, 0) < 0) _exit(127);
+            close(fd);
+        } else if (run.input) {
+            dup2(in[0], 0);
+        } else {
+            close(0);
+        }
         if (run.close_output) close(1);
         else dup2(out[1], 1);
         dup2(err[1], 2);

@@ -193,6 +193,15 @@ ProgramResult RunProgram(const ProgramRun& run) {
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = run.input ? in_read : INVALID_HANDLE_VALUE;
+    HANDLE input_file = INVALID_HANDLE_VALUE;
+    if (run.input_path) {
+        // Backup semantics: a directory opens too.
+        input_file = CreateFileW(WindowsPath(*run.input_path).c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        Check(input_file != INVALID_HANDLE_VALUE, "CreateFileW");
+        si.hStdInput = input_file;
+    }
     si.hStdOutput = run.close_output ? INVALID_HANDLE_VALUE : out_write;
     si.hStdError = err_write;
     PROCESS_INFORMATION pi{};
@@ -204,6 +213,7 @@ ProgramResult RunProgram(const ProgramRun& run) {
     CloseHandle(in_read);
     CloseHandle(out_write);
     CloseHandle(err_write);
+    if (input_file != INVALID_HANDLE_VALUE) CloseHandle(input_file);
     start_lock.unlock();
     if (!started) {
         CloseHandle(in_write);
