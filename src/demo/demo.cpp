@@ -3,62 +3,44 @@
 //
 //   vantrel_demo <tool> <stand-in client>
 //
-// Sets up, in a fresh temporary folder: an ERP database created through
-// Firebird's embedded engine, whose company tax id is stored with punctuation;
-// BANCO.INI naming it; a local access-key service (reached through the proxy
-// setting) that answers with a key and records what it was asked; a stand-in
-// RustDesk client installed where "ProgramW6432" points, which records how it
-// is started. Runs the tool once with no arguments, shows the result, the log
+// Sets up a machine for it (see demo/machine.h: an ERP database, BANCO.INI, a
+// local access-key service and a stand-in RustDesk client). Runs the tool once with no arguments, shows the result, the log
 // line, the request that reached the service and the command lines the client
 // received, then removes everything it made. Nothing it started stays running.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
 #include <thread>
 
-#include "company/firebird_fixture.h"
-#include "testing/key_service.h"
+#include "demo/machine.h"
 #include "testing/run_program.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using namespace vantrel;
+using demo::DemoMachine;
 
 std::string ReadAll(const std::string& path) {
     return testing::FileExists(path) ? testing::ReadFileBytes(path) : std::string("(nothing)\n");
 }
 
 int Demo(const std::string& tool, const std::string& stand_in) {
-    testing::TempDir dir;
-    const std::string work = dir.File("work");
-    const std::string programs = dir.File("Program Files");
-    const std::string client = programs + "/RustDesk/rustdesk.exe";
-    fs::create_directories(work);
-    fs::create_directories(fs::path(client).parent_path());
-    fs::copy_file(stand_in, client);
-
-    std::cout << "== Setting up in " << dir.path() << "\n";
-    company::testing::FirebirdHome home;
-    const std::string base =
-        home.CreateDatabase("erp.fdb", {.rows = {"'12.345.678/0001-90'"}});
-    std::cout << "ERP database " << base << ", company tax id stored as 12.345.678/0001-90\n";
-    testing::WriteFileBytes(work + "/BANCO.INI", "[CONFIG]\r\nBASE=" + base + "\r\nUSER=SYSDBA\r\n");
-    testing::KeyService service(R"({"token":"DemoKey-0123456789abcdef"})");
-    std::cout << "Access-key service on a local port, answering with the key DemoKey-0123456789abcdef\n";
+    DemoMachine machine(stand_in);
+    const std::string& work = machine.work();
+    const std::string& client = machine.client();
+    std::cout << "== Setting up in " << machine.folder() << "\n";
+    std::cout << "ERP database " << machine.database() << ", company tax id stored as "
+              << DemoMachine::kStoredTaxId << "\n";
+    std::cout << "Access-key service on a local port, answering with the key " << DemoMachine::kKey << "\n";
     std::cout << "Stand-in RustDesk client installed at " << client << "\n\n";
 
     testing::ProgramRun run;
     run.program = tool;
     run.directory = work;
-    run.environment = home.Environment();
-    for (auto& variable : service.Environment()) run.environment.push_back(variable);
-    run.environment.push_back({"ProgramW6432", programs});
+    run.environment = machine.Environment();
     run.detach_terminal = true;
     run.timeout_ms = 60000;
     std::cout << "== Running " << tool << " (no arguments: provisioning request), in " << work << "\n";
@@ -70,7 +52,7 @@ int Demo(const std::string& tool, const std::string& stand_in) {
     std::cout << "\n== Log line (" << work << "/LogVantrel.txt)\n" << ReadAll(work + "/LogVantrel.txt");
 
     std::cout << "\n== Request that reached the access-key service\n";
-    for (const auto& request : service.Requests()) {
+    for (const auto& request : machine.service().Requests()) {
         std::cout << request.method << " " << request.target << "\n";
     }
 
@@ -86,7 +68,7 @@ int Demo(const std::string& tool, const std::string& stand_in) {
     for (std::string line; std::getline(lines, line);) {
         std::cout << (line.empty() ? "(no arguments: the plain client start)" : line) << "\n";
     }
-    std::cout << "\n== Done; removing " << dir.path() << "\n";
+    std::cout << "\n== Done; removing " << machine.folder() << "\n";
     return result.exit_code == 0 && result.out.find("\"Sucesso\"") != std::string::npos ? 0 : 1;
 }
 
