@@ -67,9 +67,6 @@ class HttpTransport {
 public:
     virtual ~HttpTransport() = default;
     virtual HttpOutcome Get(const HttpRequest& request) = 0;
-    // Says that a request is coming: the transport may get ready for it in the
-    // background while the caller goes on. Get works without it.
-    virtual void Prepare() {}
 };
 
 // The real one. Lives for the whole process.

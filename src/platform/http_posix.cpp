@@ -4,9 +4,7 @@
 //
 // libcurl is loaded with the first request, not with the program: most runs
 // make none, and loading it brings in dozens of other libraries (TLS,
-// Kerberos, LDAP, ...), which would make every start slower and bigger. A
-// caller that knows a request is coming has it loaded on a thread of its own
-// in the meantime (Prepare).
+// Kerberos, LDAP, ...), which would make every start slower and bigger.
 //
 // libcurl has one limit for name resolution and connection together, and no
 // time-out per read: the resolution and connection limits are added up for the
@@ -17,7 +15,6 @@
 
 #include <chrono>
 #include <memory>
-#include <thread>
 #include <utility>
 
 #include "core/utf.h"
@@ -220,17 +217,7 @@ std::u16string UrlOf(const HttpRequest& request) {
 
 class CurlTransport : public HttpTransport {
 public:
-    CurlTransport() = default;
-    CurlTransport(const CurlTransport&) = delete;
-    CurlTransport& operator=(const CurlTransport&) = delete;
-    ~CurlTransport() override { Ready(); }
-
-    void Prepare() override {
-        if (!preparing_.joinable()) preparing_ = std::thread([] { Curl(); });
-    }
-
     HttpOutcome Get(const HttpRequest& request) override {
-        Ready();
         HttpOutcome outcome;
         const CurlApi* api = Curl();
         if (api == nullptr) {
@@ -331,14 +318,6 @@ public:
         }
         return fail(Numbered(lib, u"Error reading data", result));
     }
-
-private:
-    // The loading thread, when one was started, has ended.
-    void Ready() {
-        if (preparing_.joinable()) preparing_.join();
-    }
-
-    std::thread preparing_;
 };
 
 }  // namespace

@@ -73,10 +73,6 @@ void TPrincipal::BaixaDadosTivra(const std::u16string& IdPc, const std::u16strin
 }
 
 void TPrincipal::ConfiguraRustDesk() {
-    // The access-key request follows the company lookup: the HTTP transport
-    // gets ready meanwhile.
-    sys_.http.Prepare();
-
     // First the company's tax id, once per run, into FCNPJ. The lookup never
     // fails the request.
     try {
