@@ -144,8 +144,8 @@ private:
             if (*p_++ != static_cast<Unit>(static_cast<unsigned char>(c))) return false;
         return true;
     }
-    bool ReadString();
-    bool ReadEscapedString(const Unit* run);
+    bool ReadString(std::u16string& out);
+    bool ReadEscapedString(const Unit* run, std::u16string& out);
     bool ReadNumber(Value& out);
     bool ReadMemberName();
     Value CloseContainer();
@@ -156,7 +156,7 @@ private:
     std::vector<Frame> frames_;
     std::vector<Value> items_;
     std::vector<Member> members_;
-    std::u16string text_;     // the string just read
+    std::u16string text_;     // the string value just read
     std::u16string scratch_;  // where a string with escapes or non-ASCII is assembled
     std::unique_ptr<Value> root_;
 };
@@ -186,7 +186,7 @@ std::unique_ptr<Value> Parser<Unit>::Run() {
             continue;
         }
         case '"':
-            if (!ReadString()) return nullptr;
+            if (!ReadString(text_)) return nullptr;
             v = Value::String(std::move(text_));
             break;
         case 't':
@@ -265,37 +265,38 @@ Value Parser<Unit>::CloseContainer() {
 }
 
 // A name, white space, a colon and white space; the member waits on the stack for
-// its value.
+// its value. The name is read straight into its place.
 template <typename Unit>
 bool Parser<Unit>::ReadMemberName() {
-    if (p_ == end_ || *p_ != '"' || !ReadString()) return false;
+    if (p_ == end_ || *p_ != '"') return false;
+    members_.emplace_back();
+    if (!ReadString(members_.back().name)) return false;
     SkipWhiteSpace();
     if (p_ == end_ || *p_ != ':') return false;
     ++p_;
     SkipWhiteSpace();
-    members_.push_back(Member{std::move(text_), Value()});
     return true;
 }
 
-// Reads a string starting at its opening quotation mark into text_.
+// Reads a string starting at its opening quotation mark into `out`.
 template <typename Unit>
-bool Parser<Unit>::ReadString() {
+bool Parser<Unit>::ReadString(std::u16string& out) {
     ++p_;
     const Unit* run = p_;
     while (p_ < end_ && Units<Unit>::Plain(*p_)) ++p_;
     if (p_ < end_ && *p_ == '"') {
         // Plain units only, the common case: straight into its own string.
-        text_ = std::u16string(run, p_);
+        out.assign(run, p_);
         ++p_;
         return true;
     }
-    return ReadEscapedString(run);
+    return ReadEscapedString(run, out);
 }
 
 // The general case: escapes and encoded characters, assembled in scratch_ from
-// `run` (the first unit of the string) on.
+// `run` (the first unit of the string) on, then copied to `out`.
 template <typename Unit>
-bool Parser<Unit>::ReadEscapedString(const Unit* run) {
+bool Parser<Unit>::ReadEscapedString(const Unit* run, std::u16string& out) {
     p_ = run;
     scratch_.clear();
     for (;;) {
@@ -304,14 +305,14 @@ bool Parser<Unit>::ReadEscapedString(const Unit* run) {
         if (p_ != run) {
             const std::size_t old = scratch_.size();
             scratch_.resize(old + static_cast<std::size_t>(p_ - run));
-            char16_t* out = scratch_.data() + old;
-            for (const Unit* q = run; q < p_; ++q) *out++ = *q;
+            char16_t* to = scratch_.data() + old;
+            for (const Unit* q = run; q < p_; ++q) *to++ = *q;
         }
         if (p_ == end_) return false;
         const Unit c = *p_;
         if (c == '"') {
             ++p_;
-            text_ = scratch_;
+            out = scratch_;
             return true;
         }
         if (c != '\\') {
