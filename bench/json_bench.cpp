@@ -49,7 +49,7 @@ std::string Generate(std::size_t bytes) {
     std::string text = "[";
     std::uint32_t seed = 12345;
     auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
-    static const char* const kWords[] = {"caf\xC3\xA9", "pre\xC3\xA7o", "\xE2\x82\xAC" "5",
+    static const char* const kWords[] = {"caf\xC3\xA9", "pre\xC3\xA7o", "\xE2\x82\xAC\x35",
                                          "\xF0\x9F\x98\x80", "line\\nbreak", "tab\\there",
                                          "quote\\\"d", "path\\/to", "\\u00e9t\\u00E9", "plain"};
     for (std::size_t i = 0; text.size() < bytes; ++i) {
