@@ -33,7 +33,7 @@ struct ExchangeOptions {
 // than 8 MiB" or the decompression failure; "ERESTException" with the status
 // line; "ENetHTTPClientException" "Error obtaining session handle" when the
 // HTTP service cannot be opened.
-std::u16string HttpGetText(platform::HttpTransport& transport, std::u16string_view url,
+std::u16string HttpGetText(platform::HttpTransport& transport, std::u16string_view address,
                            const ExchangeOptions& options);
 
 // "HTTP/1.1 503 Service Unavailable": the prefix of the protocol version (none

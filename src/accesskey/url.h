@@ -37,7 +37,7 @@ std::optional<Url> ParseUrl(std::u16string_view text);
 // percent-encoded (controls, space, non-ASCII, " # < >), and the query
 // normalised by NormalizeQuery; a query with no pieces left is dropped. A text
 // that ParseUrl refuses comes back unchanged.
-std::u16string NormalizeUrl(std::u16string_view url);
+std::u16string NormalizeUrl(std::u16string_view text);
 
 // The query percent-encoded once more over its UTF-8 bytes (bytes below 0x21 or
 // above 0x7E and " # ' < > become "%XX"; a "%" that starts "%XX" with two hex

@@ -78,7 +78,6 @@ TEST_F(CompanyToolTest, WithoutClientLibraryTheRunGoesOn) {
     ExpectLoggedOnce(kSuccess);
 }
 #else
-using company::testing::DatabaseLayout;
 using company::testing::FirebirdHome;
 
 TEST_F(CompanyToolTest, LookupInARealDatabaseStaysOutOfTheResult) {

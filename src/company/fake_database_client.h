@@ -32,7 +32,7 @@ public:
     std::unique_ptr<DatabaseSession> Attach(const AttachParameters& parameters) override {
         attaches.push_back(parameters);
         if (on_attach) on_attach();
-        if (attach_failure) throw *attach_failure;
+        if (attach_failure) throw Error(*attach_failure);
         return std::make_unique<Session>(*this);
     }
 
@@ -45,7 +45,7 @@ private:
         Session& operator=(const Session&) = delete;
         FirstValue QueryFirstValue(std::u16string_view sql) override {
             client_.statements.emplace_back(sql);
-            if (client_.query_failure) throw *client_.query_failure;
+            if (client_.query_failure) throw Error(*client_.query_failure);
             return client_.value;
         }
 

@@ -191,7 +191,7 @@ public:
         sqlda_ = static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(columns < 1 ? 1 : columns)));
         if (sqlda_ == nullptr) throw std::bad_alloc();
         sqlda_->version = SQLDA_VERSION1;
-        sqlda_->sqln = columns < 1 ? 1 : columns;
+        sqlda_->sqln = static_cast<ISC_SHORT>(columns < 1 ? 1 : columns);
     }
 
     // Buffers for what the describe reported; every column reports NULL.

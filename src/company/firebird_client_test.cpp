@@ -194,7 +194,7 @@ TEST_F(FirebirdClientTest, LibraryThatDoesNotLoadIsExplained) {
         FAIL() << "attached without a library";
     } catch (const Error& failure) {
         const std::u16string first = kClientLibraryNames[0], second = kClientLibraryNames[1];
-        const std::u16string text = failure.message();
+        const std::u16string& text = failure.message();
         EXPECT_EQ(failure.kind(), kClientLoadKind);
         // The last error's number, both names, the name built for another processor,
         // the system's text, and where the library belongs and for which processor.

@@ -170,7 +170,7 @@ void FirebirdHome::Isql(const std::string& script) {
 }
 
 std::string FirebirdHome::CreateDatabase(const std::string& name, const DatabaseLayout& layout) {
-    const std::string path = (fs::path(root_) / "data" / name).string();
+    std::string path = (fs::path(root_) / "data" / name).string();
     // Literals are ISO8859_1 text, which the connection can only say once the
     // database exists.
     std::string script = "CREATE DATABASE '" + path + "' USER 'SYSDBA' DEFAULT CHARACTER SET ISO8859_1;\n"

@@ -17,7 +17,6 @@
 namespace vantrel::company {
 namespace {
 
-using testing::DatabaseLayout;
 using testing::FirebirdHome;
 
 constexpr char16_t kSettings[] = u"C:\\Work\\BANCO.INI";

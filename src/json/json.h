@@ -78,7 +78,7 @@ public:
     // std::unique_ptr (or nullptr), which adds nothing.
     Value& AddMember(std::u16string name, Value tree) &;
     Value& AddMember(std::u16string name, std::unique_ptr<Value> tree) &;
-    Value& AddMember(std::u16string, std::nullptr_t) & noexcept { return *this; }
+    Value& AddMember(const std::u16string&, std::nullptr_t) & noexcept { return *this; }
     Value& AddMember(std::u16string name, std::u16string text) &;
     Value& AddMember(std::u16string name, const char16_t* text) & {
         return AddMember(std::move(name), std::u16string(text));

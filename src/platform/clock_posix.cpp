@@ -35,7 +35,9 @@ class PosixClock : public Clock {
 public:
     PosixClock() {
         // The environment's choice, independent of the program's own setlocale
-        // calls; the plain C locale when it names none that exists.
+        // calls; the plain C locale when it names none that exists. POSIX spells
+        // "no locale" (locale_t)0, locale_t being opaque.
+        // NOLINTBEGIN(modernize-use-nullptr)
         time_locale_ = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
         if (time_locale_ == static_cast<locale_t>(0)) {
             time_locale_ = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
@@ -43,6 +45,7 @@ public:
     }
     ~PosixClock() override {
         if (time_locale_ != static_cast<locale_t>(0)) freelocale(time_locale_);
+        // NOLINTEND(modernize-use-nullptr)
     }
     PosixClock(const PosixClock&) = delete;
     PosixClock& operator=(const PosixClock&) = delete;

@@ -276,7 +276,7 @@ public:
             std::string line = Utf16ToUtf8(header.name + u": " + header.value);
             curl_slist* more = lib.slist_append(headers.get(), line.c_str());
             if (more == nullptr) return fail(Numbered(lib, u"Error adding header", CURLE_OUT_OF_MEMORY));
-            headers.release();
+            static_cast<void>(headers.release());  // the list now goes on in `more`
             headers.reset(more);
         }
         if (CURLcode code = lib.easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()); code != CURLE_OK) {

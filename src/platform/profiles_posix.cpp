@@ -142,7 +142,7 @@ namespace posix {
 
 std::u16string ProfileValue(std::string_view bytes, std::u16string_view section,
                             std::u16string_view key, const std::u16string& default_value) {
-    const std::u16string fallback = default_value.substr(0, Profiles::kValueBuffer - 1);
+    std::u16string fallback = default_value.substr(0, Profiles::kValueBuffer - 1);
     const std::u16string text = DecodeProfile(bytes);
     const std::u16string_view wanted_section = Trim(section);
     const std::u16string_view wanted_key = Trim(key);

@@ -4,9 +4,8 @@ namespace vantrel::provisioning {
 
 void ExecutarProcesso(platform::Programs& programs, const std::u16string& Comando, bool Aguardar,
                       bool Visivel) {
-    const std::u16string copy = Comando;
     try {
-        programs.Start(copy, Aguardar, Visivel);
+        programs.Start(Comando, Aguardar, Visivel);
     } catch (...) {
         // A start that fails is not reported, whatever the failure.
     }

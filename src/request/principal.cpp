@@ -66,8 +66,10 @@ void TPrincipal::BaixaDadosTivra(const std::u16string& IdPc, const std::u16strin
                                  std::u16string& KeyRustdesk) {
     // The inputs are read before the key is emptied, so that a caller passing
     // one string for both still asks with what it held.
+    // NOLINTBEGIN(performance-unnecessary-copy-initialization): the copies are the point
     const std::u16string id = IdPc;
     const std::u16string name = NomePC;
+    // NOLINTEND(performance-unnecessary-copy-initialization)
     KeyRustdesk.clear();
     KeyRustdesk = accesskey::RequestAccessKey(sys_.http, FCNPJ, id, name);
 }

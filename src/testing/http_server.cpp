@@ -134,7 +134,7 @@ ScriptedReply HttpReply(int status, const std::string& reason,
                         const std::vector<std::pair<std::string, std::string>>& headers,
                         const std::string& body) {
     std::string bytes = "HTTP/1.1 " + std::to_string(status) + " " + reason + "\r\n";
-    for (const auto& [name, value] : headers) bytes += name + ": " + value + "\r\n";
+    for (const auto& [name, value] : headers) bytes.append(name).append(": ").append(value).append("\r\n");
     bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     bytes += "Connection: close\r\n\r\n";
     bytes += body;

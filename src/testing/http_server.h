@@ -62,7 +62,7 @@ public:
 
 private:
     void Serve();
-    void Handle(std::intptr_t connection);
+    void Handle(std::intptr_t handle);
 
     std::intptr_t listener_ = -1;
     int port_ = 0;
