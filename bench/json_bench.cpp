@@ -18,6 +18,7 @@
 //   vantrel_bench_json generate <MB> <file>
 //
 // writes the document of that size, for looking closer (perf, heaptrack).
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +27,6 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <rapidjson/document.h>
@@ -49,16 +49,16 @@ std::string Generate(std::size_t bytes) {
     std::string text = "[";
     std::uint32_t seed = 12345;
     auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
-    static const char* const kWords[] = {"caf\xC3\xA9", "pre\xC3\xA7o", "\xE2\x82\xAC\x35",
-                                         "\xF0\x9F\x98\x80", "line\\nbreak", "tab\\there",
-                                         "quote\\\"d", "path\\/to", "\\u00e9t\\u00E9", "plain"};
+    static const char* const kWords[] = {
+        "caf\xC3\xA9", "pre\xC3\xA7o", "\xE2\x82\xAC\x35", "\xF0\x9F\x98\x80", "line\\nbreak",
+        "tab\\there",  "quote\\\"d",   "path\\/to",        "\\u00e9t\\u00E9",  "plain"};
     for (std::size_t i = 0; text.size() < bytes; ++i) {
         if (i > 0) text += ',';
         const std::uint32_t r = next();
         text += "{\"id\":" + std::to_string(i) + ",\"name\":\"Record " + kWords[r % 10] + " " +
                 kWords[(r >> 8) % 10] + "\",\"price\":" + std::to_string(r % 100000) + "." +
-                std::to_string(r % 97) + "e-" + std::to_string(r % 5) +
-                ",\"ratio\":-0." + std::to_string(r % 1000) + ",\"active\":" + ((r & 1) ? "true" : "false") +
+                std::to_string(r % 97) + "e-" + std::to_string(r % 5) + ",\"ratio\":-0." +
+                std::to_string(r % 1000) + ",\"active\":" + ((r & 1) ? "true" : "false") +
                 ",\"note\":null,\"tags\":[\"" + kWords[(r >> 4) % 10] + "\",\"" + kWords[(r >> 12) % 10] +
                 "\",42,[]],\"address\":{\"street\":\"Rua " + std::to_string(r % 999) +
                 "\",\"city\":\"S\xC3\xA3o Paulo\",\"zip\":\"0" + std::to_string(r % 99999) + "\"}}";
@@ -203,8 +203,8 @@ int Bench(const std::string& scratch, int rounds) {
     std::printf("\n== 4c. JSON growth, 200 MB against 20 MB (ours)\n");
     Count(bench::PrintRatio("time, 200 MB / 20 MB", results[1].ours.median / results[0].ours.median, 11.0));
     Count(bench::PrintRatio("peak RSS, 200 MB / 20 MB", peaks[1][0] / peaks[0][0], 11.0));
-    std::printf("  (RapidJSON: time x%.2f, peak RSS x%.2f)\n", results[1].rapid.median / results[0].rapid.median,
-                peaks[1][1] / peaks[0][1]);
+    std::printf("  (RapidJSON: time x%.2f, peak RSS x%.2f)\n",
+                results[1].rapid.median / results[0].rapid.median, peaks[1][1] / peaks[0][1]);
     std::printf("\n(JSON: %d target(s) missed)\n", misses);
     return 0;
 }

@@ -143,8 +143,8 @@ std::vector<std::vector<double>> InterleavePeakRss(const std::vector<Command>& c
 }
 
 void PrintStats(const std::string& name, const Stats& stats, double scale, const char* unit) {
-    std::printf("  %-34s median %9.2f %s  (min %.2f, max %.2f)\n", name.c_str(), stats.median * scale,
-                unit, stats.min * scale, stats.max * scale);
+    std::printf("  %-34s median %9.2f %s  (min %.2f, max %.2f)\n", name.c_str(), stats.median * scale, unit,
+                stats.min * scale, stats.max * scale);
 }
 
 bool PrintRatio(const std::string& what, double ratio, double target) {

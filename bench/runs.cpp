@@ -115,9 +115,13 @@ void KindZero(const std::string& tool, const std::string& stand_in, int rounds) 
     const Command run{"vantrel (kind 0, client installed)", {tool}, environment, machine.work()};
     const Command isql{"isql-fb (same query, embedded)",
                        {"/usr/bin/isql-fb", "-q", "-ch", "ISO8859_1", "-user", "SYSDBA", machine.database()},
-                       environment, machine.work(), query};
-    Command curl{"curl (same GET, same proxy)", {"/usr/bin/curl", "-s", "-f", "-o", "/dev/null"},
-                 environment, machine.work()};
+                       environment,
+                       machine.work(),
+                       query};
+    Command curl{"curl (same GET, same proxy)",
+                 {"/usr/bin/curl", "-s", "-f", "-o", "/dev/null"},
+                 environment,
+                 machine.work()};
     for (const auto& [name, value] : requests[0].headers) {
         if (name != "Host" && name != "Proxy-Connection") curl.argv.push_back("-H" + name + ": " + value);
     }

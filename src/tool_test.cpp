@@ -27,8 +27,7 @@ using testing::ProgramRun;
 const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
 const std::string kInvalidCast =
     R"({"log":[],"erro":{"class_erro":"EInvalidCast","msg_erro":"Invalid class typecast"}})";
-const std::string kIoError6 =
-    R"({"log":[],"erro":{"class_erro":"EInOutError","msg_erro":"I\/O error 6"}})";
+const std::string kIoError6 = R"({"log":[],"erro":{"class_erro":"EInOutError","msg_erro":"I\/O error 6"}})";
 const std::string kIoError104 =
     R"({"log":[],"erro":{"class_erro":"EInOutError","msg_erro":"I\/O error 104"}})";
 
@@ -66,8 +65,8 @@ protected:
 void ExpectLogLines(const std::string& log, const std::vector<std::string>& results) {
     std::string pattern;
     for (const auto& r : results) {
-        pattern += R"(\|[^|\r\n]+\| )" + std::regex_replace(r, std::regex(R"([\\^$.|?*+()\[\]{}])"), R"(\$&)") +
-                   "\r\n";
+        pattern += R"(\|[^|\r\n]+\| )" +
+                   std::regex_replace(r, std::regex(R"([\\^$.|?*+()\[\]{}])"), R"(\$&)") + "\r\n";
     }
     EXPECT_TRUE(std::regex_match(log, std::regex(pattern))) << log;
 }
@@ -96,8 +95,8 @@ TEST_F(ToolTest, CommandLineChoosesTheInput) {
         {{"STDIN", "pedido.json"}, kInvalidCast},  // the file in the current directory
         {{"stdin", "pedido.json"}, kInvalidCast},  // the mode word in any case
         {{"sTdIn", "pedido.json", "more"}, kInvalidCast},
-        {{"x", "pedido.json"}, kIoError6},         // any other word: standard input
-        {{"STDIN"}, kIoError104},                  // no file named
+        {{"x", "pedido.json"}, kIoError6},  // any other word: standard input
+        {{"STDIN"}, kIoError104},           // no file named
         {{"STDIN", "missing.json"}, kIoError104},
         {{"STDIN", std::string(300, 'a')}, kIoError104},  // over-long path
     };
@@ -113,12 +112,12 @@ TEST_F(ToolTest, RequestTextRules) {
         std::string input;
         std::string expected;
     } cases[] = {
-        {"[\n1,\r\n2\n]", kInvalidCast},      // lines joined, each ending kept as CR LF
-        {"[1,\r2]\r", kInvalidCast},           // lone CR dropped, a final CR ends the line
-        {"[1]\x1A{", kInvalidCast},            // nothing after Ctrl-Z is read
-        {"[1\x1A]", kSuccess},                 // so a closing bracket after it is lost
-        {"\xEF\xBB\xBF[1]", kSuccess},         // a byte-order mark is three ANSI characters
-        {"5", kSuccess},                       // a scalar followed by CR LF is no value
+        {"[\n1,\r\n2\n]", kInvalidCast},  // lines joined, each ending kept as CR LF
+        {"[1,\r2]\r", kInvalidCast},      // lone CR dropped, a final CR ends the line
+        {"[1]\x1A{", kInvalidCast},       // nothing after Ctrl-Z is read
+        {"[1\x1A]", kSuccess},            // so a closing bracket after it is lost
+        {"\xEF\xBB\xBF[1]", kSuccess},    // a byte-order mark is three ANSI characters
+        {"5", kSuccess},                  // a scalar followed by CR LF is no value
         {"", kSuccess},
         {"hello", kSuccess},
         {R"({"solicitacao":256})", kSuccess},

@@ -21,7 +21,8 @@ TEST(CompanyRunTest, LookupFailureShowsTheBoxAndTheRunGoesOn) {
     EXPECT_EQ(request::Run(fake.sys), 0);  // no arguments: request kind 0
 
     // No client library on this fake platform.
-    EXPECT_EQ(fake.libraries.loads, (std::vector<std::u16string>{kClientLibraryNames[0], kClientLibraryNames[1]}));
+    EXPECT_EQ(fake.libraries.loads,
+              (std::vector<std::u16string>{kClientLibraryNames[0], kClientLibraryNames[1]}));
     ASSERT_EQ(fake.error_box.shown.size(), 1u);
     EXPECT_EQ(fake.error_box.shown[0].caption, u"vantrel");
     const std::u16string& text = fake.error_box.shown[0].text;

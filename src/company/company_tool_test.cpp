@@ -40,9 +40,9 @@ protected:
     // The run log holds exactly one line, with the result.
     void ExpectLoggedOnce(const std::string& result) {
         const std::string log = testing::ReadFileBytes(dir.File("LogVantrel.txt"));
-        EXPECT_TRUE(std::regex_match(log, std::regex(R"(\|[^|\r\n]+\| )" +
-                                                     std::regex_replace(result, std::regex(R"([{}\[\]])"), R"(\$&)") +
-                                                     "\r\n")))
+        EXPECT_TRUE(std::regex_match(
+            log, std::regex(R"(\|[^|\r\n]+\| )" +
+                            std::regex_replace(result, std::regex(R"([{}\[\]])"), R"(\$&)") + "\r\n")))
             << log;
     }
 

@@ -19,7 +19,9 @@ protected:
     void SetUp() override { fake.files.Put(kSettings, "[CONFIG]\r\n"); }
     void TearDown() override { LiberaDM(); }
 
-    void Set(const char16_t* key, const char16_t* value) { fake.profiles.Set(kSettings, u"CONFIG", key, value); }
+    void Set(const char16_t* key, const char16_t* value) {
+        fake.profiles.Set(kSettings, u"CONFIG", key, value);
+    }
 
     // One creation of DM, as the provisioning sequence does it.
     void Create() { CriaDM(fake.sys, client, FCNPJ); }
@@ -84,8 +86,11 @@ TEST_F(DmTest, DatabaseStringAndCredentials) {
         SCOPED_TRACE(Utf16ToUtf8(c.database));
         platform::FakePlatform platform;
         platform.files.Put(kSettings, "");
-        for (auto [key, value] : {std::pair{u"SERVER", c.server}, {u"BASE", c.base}, {u"USER", c.user},
-                                  {u"PWD", c.pwd}, {u"PORT", c.port}}) {
+        for (auto [key, value] : {std::pair{u"SERVER", c.server},
+                                  {u"BASE", c.base},
+                                  {u"USER", c.user},
+                                  {u"PWD", c.pwd},
+                                  {u"PORT", c.port}}) {
             platform.profiles.Set(kSettings, u"CONFIG", key, value);
         }
         FakeDatabaseClient fresh;
@@ -104,11 +109,11 @@ TEST(SettingsTest, PortRule) {
         const char16_t* text;
         std::int32_t port;
     } cases[] = {
-        {u"", 3050},          {u"3051", 3051},        {u"0x0BEA", 3050},     {u"0X0bea", 3050},
-        {u"$BEA", 3050},      {u"xbea", 3050},        {u"0x0BEB", 3051},     {u"3051abc", 3050},
-        {u"30.5", 3050},      {u"-1", -1},            {u"0", 0},             {u"65536", 65536},
-        {u" 3051", 3051},     {u"3051 ", 3050},       {u"0x", 3050},         {u"0x1", 1},
-        {u"$FFFFFFFF", -1},   {u"-$10", -16},         {u"+7", 7},            {u"2147483648", 3050},
+        {u"", 3050},           {u"3051", 3051},  {u"0x0BEA", 3050}, {u"0X0bea", 3050},
+        {u"$BEA", 3050},       {u"xbea", 3050},  {u"0x0BEB", 3051}, {u"3051abc", 3050},
+        {u"30.5", 3050},       {u"-1", -1},      {u"0", 0},         {u"65536", 65536},
+        {u" 3051", 3051},      {u"3051 ", 3050}, {u"0x", 3050},     {u"0x1", 1},
+        {u"$FFFFFFFF", -1},    {u"-$10", -16},   {u"+7", 7},        {u"2147483648", 3050},
         {u"$100000000", 3050}, {u"port", 3050},
     };
     for (const Case& c : cases) {
@@ -251,8 +256,8 @@ TEST(DmTextTest, PeriodRule) {
     struct Case {
         const char16_t *message, *text;
     } cases[] = {
-        {u"", u""},       {u"abc", u"abc."}, {u"abc.", u"abc."}, {u"(x)", u"(x)"},
-        {u"a-", u"a-"},   {u"a/", u"a/."},   {u"a\r\n", u"a\r\n"}, {u"\u00E7", u"\u00E7."},
+        {u"", u""},     {u"abc", u"abc."}, {u"abc.", u"abc."},   {u"(x)", u"(x)"},
+        {u"a-", u"a-"}, {u"a/", u"a/."},   {u"a\r\n", u"a\r\n"}, {u"\u00E7", u"\u00E7."},
     };
     for (const Case& c : cases) EXPECT_EQ(BoxText(c.message), c.text) << Utf16ToUtf8(c.message);
 }

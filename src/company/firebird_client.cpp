@@ -169,9 +169,8 @@ FirstValue ValueOf(const XSQLVAR& var) {
     case SQL_D_FLOAT: value.text = FloatText(Read<double>(data)); break;
     case SQL_BOOLEAN: value.text = *data != 0 ? u"True" : u"False"; break;
     default:
-        throw Error(u"EVariantTypeCastError",
-                    u"The query's value has SQL type " + Number(var.sqltype & ~1) +
-                        u", which is not read as text");
+        throw Error(u"EVariantTypeCastError", u"The query's value has SQL type " + Number(var.sqltype & ~1) +
+                                                  u", which is not read as text");
     }
     return value;
 }
@@ -234,8 +233,7 @@ public:
             // a lock conflict, read-write.
             static const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
                                        isc_tpb_rec_version, isc_tpb_nowait};
-            api_.start_transaction(status, &transaction_, 1, &database_,
-                                   static_cast<int>(sizeof tpb), tpb);
+            api_.start_transaction(status, &transaction_, 1, &database_, static_cast<int>(sizeof tpb), tpb);
             Check(api_, status);
         }
 
@@ -299,13 +297,15 @@ std::u16string LoadFailureText(const std::vector<LoadAttempt>& attempts) {
     }
     std::u16string text;
     const std::uint32_t error = attempts.empty() ? 0 : attempts.back().load.error;
-    if (error != 0) text += u"Error " + Number(error) + u": the";
-    else text += u"The";
+    if (error != 0)
+        text += u"Error " + Number(error) + u": the";
+    else
+        text += u"The";
     text += u" Firebird database client library could not be loaded (tried " + names + u").";
     for (const LoadAttempt& attempt : attempts) {
         if (attempt.load.other_architecture) {
-            text += u"\r\n\"" + attempt.name + u"\" was found but is not built for the " +
-                    kArchitecture + u" architecture.";
+            text += u"\r\n\"" + attempt.name + u"\" was found but is not built for the " + kArchitecture +
+                    u" architecture.";
         }
     }
     if (!attempts.empty() && !attempts.back().load.error_text.empty()) {
@@ -367,9 +367,9 @@ std::unique_ptr<DatabaseSession> FirebirdClient::Attach(const AttachParameters& 
     }
     AddString(block, isc_dpb_lc_ctype, Utf16ToUtf8(parameters.character_set), u"character set");
     const auto dialect = static_cast<std::uint32_t>(parameters.dialect);
-    block += {static_cast<char>(isc_dpb_sql_dialect), '\4', static_cast<char>(dialect & 0xFF),
-              static_cast<char>(dialect >> 8 & 0xFF), static_cast<char>(dialect >> 16 & 0xFF),
-              static_cast<char>(dialect >> 24 & 0xFF)};
+    block += {static_cast<char>(isc_dpb_sql_dialect),  '\4',
+              static_cast<char>(dialect & 0xFF),       static_cast<char>(dialect >> 8 & 0xFF),
+              static_cast<char>(dialect >> 16 & 0xFF), static_cast<char>(dialect >> 24 & 0xFF)};
 
     const std::string database = Utf16ToUtf8(parameters.database);
     if (database.size() > 32767) {

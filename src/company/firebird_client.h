@@ -17,7 +17,7 @@ extern const char16_t* const kClientLibraryNames[2];
 
 // Kind names of the failures this client raises.
 inline constexpr char16_t kClientErrorKind[] = u"EIBNativeException";  // reported by the client library
-inline constexpr char16_t kClientLoadKind[] = u"EFDException";          // the library is unusable
+inline constexpr char16_t kClientLoadKind[] = u"EFDException";         // the library is unusable
 
 // The prefix of a client-library failure's message; the library's error lines
 // follow, joined by CR LF.

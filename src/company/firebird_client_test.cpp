@@ -24,9 +24,9 @@ namespace {
 // What the stand-in library was asked, and what it answers.
 struct Stub {
     std::string database, dpb;
-    ISC_STATUS attach_error = 0;        // the attach fails with this code
-    ISC_STATUS prepare_error = 0;       // the prepare fails with this code
-    std::vector<std::string> lines;     // fb_interpret's lines for a failure
+    ISC_STATUS attach_error = 0;     // the attach fails with this code
+    ISC_STATUS prepare_error = 0;    // the prepare fails with this code
+    std::vector<std::string> lines;  // fb_interpret's lines for a failure
     std::size_t interpreted = 0;
     std::string sql;
     unsigned short dialect = 0;
@@ -186,7 +186,8 @@ TEST_F(FirebirdClientTest, LoadsOnceFallingBackToTheSecondName) {
 
 TEST_F(FirebirdClientTest, LibraryThatDoesNotLoadIsExplained) {
     libraries.available.clear();
-    libraries.failures[kClientLibraryNames[0]] = {193, u"fbclient.dll is not a valid Win32 application", true};
+    libraries.failures[kClientLibraryNames[0]] = {193, u"fbclient.dll is not a valid Win32 application",
+                                                  true};
     libraries.failures[kClientLibraryNames[1]] = {126, u"The specified module could not be found", false};
     FirebirdClient client(libraries);
     try {
@@ -198,9 +199,9 @@ TEST_F(FirebirdClientTest, LibraryThatDoesNotLoadIsExplained) {
         EXPECT_EQ(failure.kind(), kClientLoadKind);
         // The last error's number, both names, the name built for another processor,
         // the system's text, and where the library belongs and for which processor.
-        const std::u16string opening = u"Error 126: the Firebird database client library could not be loaded (tried \"" +
-                                       first + u"\" and \"" + second + u"\").\r\n\"" + first +
-                                       u"\" was found but is not built for the ";
+        const std::u16string opening =
+            u"Error 126: the Firebird database client library could not be loaded (tried \"" + first +
+            u"\" and \"" + second + u"\").\r\n\"" + first + u"\" was found but is not built for the ";
         EXPECT_EQ(text.substr(0, opening.size()), opening) << Utf16ToUtf8(text);
         EXPECT_NE(text.find(u" architecture.\r\nThe specified module could not be found.\r\nPlace " + first),
                   std::u16string::npos)
@@ -231,10 +232,10 @@ TEST_F(FirebirdClientTest, ParameterBlock) {
     FirebirdClient client(libraries);
     client.Attach(Parameters());
     EXPECT_EQ(stub.database, "erpsrv/3050:C:\\ERP\\DADOS.FDB");
-    EXPECT_EQ(stub.dpb, std::string("\x01"                      // version 1
-                                    "\x1C\x06SYSDBA"            // user name
-                                    "\x1D\x09masterkey"         // password
-                                    "\x30\x09ISO8859_1"         // connection character set
+    EXPECT_EQ(stub.dpb, std::string("\x01"                       // version 1
+                                    "\x1C\x06SYSDBA"             // user name
+                                    "\x1D\x09masterkey"          // password
+                                    "\x30\x09ISO8859_1"          // connection character set
                                     "\x3F\x04\x03\x00\x00\x00",  // SQL dialect 3
                                     37));
 
@@ -280,14 +281,17 @@ TEST_F(FirebirdClientTest, ClientErrorsCarryTheLibrarysLines) {
     // Lines that are not UTF-8 are read one byte to a character.
     stub.attach_error = 0;
     stub.prepare_error = isc_dsql_error;
-    stub.lines = {"Dynamic SQL Error", "-Table unknown", "-CONFIGURA\xC7\xD5" "ES"};
+    stub.lines = {"Dynamic SQL Error", "-Table unknown",
+                  "-CONFIGURA\xC7\xD5"
+                  "ES"};
     auto session = client.Attach(Parameters());
     try {
         session->QueryFirstValue(u"SELECT 1 FROM RDB$DATABASE");
         FAIL() << "prepare did not fail";
     } catch (const Error& failure) {
-        EXPECT_EQ(failure.message(),
-                  u"Firebird client error:\r\nDynamic SQL Error\r\n-Table unknown\r\n-CONFIGURA\u00C7\u00D5ES");
+        EXPECT_EQ(
+            failure.message(),
+            u"Firebird client error:\r\nDynamic SQL Error\r\n-Table unknown\r\n-CONFIGURA\u00C7\u00D5ES");
     }
     EXPECT_EQ(stub.statements_open, 0);  // the statement went with the failure
 }
@@ -301,10 +305,12 @@ TEST_F(FirebirdClientTest, ValueRules) {
         FirstValue::Kind kind;
         std::u16string text;
     } cases[] = {
-        {"varying, as it comes", SQL_VARYING, 0, Varying("00123 "), false, true, FirstValue::Kind::Text, u"00123 "},
+        {"varying, as it comes", SQL_VARYING, 0, Varying("00123 "), false, true, FirstValue::Kind::Text,
+         u"00123 "},
         {"varying, ISO8859-1", SQL_VARYING, 0, Varying("A\xE7\xE3o"), false, true, FirstValue::Kind::Text,
          u"A\u00E7\u00E3o"},
-        {"fixed, trailing blanks dropped", SQL_TEXT, 0, "  0012   ", false, true, FirstValue::Kind::Text, u"  0012"},
+        {"fixed, trailing blanks dropped", SQL_TEXT, 0, "  0012   ", false, true, FirstValue::Kind::Text,
+         u"  0012"},
         {"short", SQL_SHORT, 0, Bytes<ISC_SHORT>(-12), false, true, FirstValue::Kind::Text, u"-12"},
         {"long", SQL_LONG, 0, Bytes<ISC_LONG>(123), false, true, FirstValue::Kind::Text, u"123"},
         {"int64", SQL_INT64, 0, Bytes<ISC_INT64>(12345678000190LL), false, true, FirstValue::Kind::Text,

@@ -119,22 +119,27 @@ void FirebirdHome::Build() {
     for (const char* dir : {"lock", "server-lock", "tmp", "data"}) fs::create_directory(root / dir);
     WriteText(root / "databases.conf", "");
     Configure(FreePort());
-    Isql("CREATE DATABASE '" + (root / "security3.fdb").string() + "' USER 'SYSDBA';\n"
+    Isql("CREATE DATABASE '" + (root / "security3.fdb").string() +
+         "' USER 'SYSDBA';\n"
          "COMMIT;\n"
-         "CREATE USER " + std::string(kUser) + " PASSWORD '" + kPassword + "' USING PLUGIN Srp;\n"
+         "CREATE USER " +
+         std::string(kUser) + " PASSWORD '" + kPassword +
+         "' USING PLUGIN Srp;\n"
          "COMMIT;\n");
 }
 
 void FirebirdHome::Configure(int port) {
     port_ = port;
     const fs::path root(root_);
-    WriteText(root / "firebird.conf",
-              "RemoteServicePort = " + std::to_string(port_) + "\n"
-              "RemoteBindAddress = 127.0.0.1\n"
-              "ServerMode = Super\n"
-              "SecurityDatabase = " + (root / "security3.fdb").string() + "\n"
-              "AuthServer = Srp\n"
-              "UserManager = Srp\n");
+    WriteText(root / "firebird.conf", "RemoteServicePort = " + std::to_string(port_) +
+                                          "\n"
+                                          "RemoteBindAddress = 127.0.0.1\n"
+                                          "ServerMode = Super\n"
+                                          "SecurityDatabase = " +
+                                          (root / "security3.fdb").string() +
+                                          "\n"
+                                          "AuthServer = Srp\n"
+                                          "UserManager = Srp\n");
 }
 
 FirebirdHome::~FirebirdHome() {
@@ -164,8 +169,8 @@ void FirebirdHome::Isql(const std::string& script) {
     vantrel::testing::ProgramResult result = vantrel::testing::RunProgram(run);
     if (result.exit_code != 0 || result.timed_out) {
         throw std::runtime_error("isql-fb failed (exit " + std::to_string(result.exit_code) +
-                                 (result.timed_out ? ", timed out" : "") + "): " + result.out +
-                                 result.err + "\nScript:\n" + script);
+                                 (result.timed_out ? ", timed out" : "") + "): " + result.out + result.err +
+                                 "\nScript:\n" + script);
     }
 }
 
@@ -173,34 +178,37 @@ std::string FirebirdHome::CreateDatabase(const std::string& name, const Database
     std::string path = (fs::path(root_) / "data" / name).string();
     // Literals are ISO8859_1 text, which the connection can only say once the
     // database exists.
-    std::string script = "CREATE DATABASE '" + path + "' USER 'SYSDBA' DEFAULT CHARACTER SET ISO8859_1;\n"
+    std::string script = "CREATE DATABASE '" + path +
+                         "' USER 'SYSDBA' DEFAULT CHARACTER SET ISO8859_1;\n"
                          "COMMIT;\n"
                          "SET NAMES ISO8859_1;\n"
-                         "CONNECT '" + path + "' USER 'SYSDBA';\n";
+                         "CONNECT '" +
+                         path + "' USER 'SYSDBA';\n";
     if (layout.with_table) {
         script += "CREATE TABLE CONFIGURACOES (CNPJ " + layout.column_type + ");\n";
-        for (const std::string& row : layout.rows) script += "INSERT INTO CONFIGURACOES VALUES (" + row + ");\n";
+        for (const std::string& row : layout.rows)
+            script += "INSERT INTO CONFIGURACOES VALUES (" + row + ");\n";
         script += "GRANT ALL ON CONFIGURACOES TO PUBLIC;\n";
     }
     if (layout.with_function) {
-        const std::string body =
-            layout.keeps_digits
-                ? "DECLARE R VARCHAR(100) = '';\n"
-                  "DECLARE I INTEGER = 1;\n"
-                  "BEGIN\n"
-                  "  IF (S IS NULL) THEN RETURN NULL;\n"
-                  "  WHILE (I <= CHAR_LENGTH(S)) DO\n"
-                  "  BEGIN\n"
-                  "    IF (SUBSTRING(S FROM I FOR 1) BETWEEN '0' AND '9') THEN\n"
-                  "      R = R || SUBSTRING(S FROM I FOR 1);\n"
-                  "    I = I + 1;\n"
-                  "  END\n"
-                  "  RETURN R;\n"
-                  "END"
-                : "BEGIN\n  RETURN S;\nEND";
+        const std::string body = layout.keeps_digits
+                                     ? "DECLARE R VARCHAR(100) = '';\n"
+                                       "DECLARE I INTEGER = 1;\n"
+                                       "BEGIN\n"
+                                       "  IF (S IS NULL) THEN RETURN NULL;\n"
+                                       "  WHILE (I <= CHAR_LENGTH(S)) DO\n"
+                                       "  BEGIN\n"
+                                       "    IF (SUBSTRING(S FROM I FOR 1) BETWEEN '0' AND '9') THEN\n"
+                                       "      R = R || SUBSTRING(S FROM I FOR 1);\n"
+                                       "    I = I + 1;\n"
+                                       "  END\n"
+                                       "  RETURN R;\n"
+                                       "END"
+                                     : "BEGIN\n  RETURN S;\nEND";
         script += "SET TERM ^;\n"
-                  "CREATE FUNCTION APENASNUMERO(S VARCHAR(100)) RETURNS " + layout.returns + " AS\n" +
-                  body + "^\nSET TERM ;^\n"
+                  "CREATE FUNCTION APENASNUMERO(S VARCHAR(100)) RETURNS " +
+                  layout.returns + " AS\n" + body +
+                  "^\nSET TERM ;^\n"
                   "GRANT EXECUTE ON FUNCTION APENASNUMERO TO PUBLIC;\n";
     }
     script += "COMMIT;\n";

@@ -37,8 +37,10 @@ struct Firebird {
         db.varchar = home.CreateDatabase("varchar.fdb", {.rows = {kTaxId}});
         db.empty = home.CreateDatabase("empty.fdb", {});
         db.null_value = home.CreateDatabase("null.fdb", {.rows = {"NULL", kTaxId}});
-        db.fixed = home.CreateDatabase("fixed.fdb", {.column_type = "CHAR(30)", .rows = {kTaxId}, .returns = "CHAR(30)"});
-        db.integer = home.CreateDatabase("integer.fdb", {.rows = {"'00.123.456/0001-90'"}, .returns = "BIGINT"});
+        db.fixed = home.CreateDatabase("fixed.fdb",
+                                       {.column_type = "CHAR(30)", .rows = {kTaxId}, .returns = "CHAR(30)"});
+        db.integer =
+            home.CreateDatabase("integer.fdb", {.rows = {"'00.123.456/0001-90'"}, .returns = "BIGINT"});
         db.latin1 = home.CreateDatabase("latin1.fdb", {.rows = {"'A\xE7\xE3o 12 '"}, .keeps_digits = false});
         db.no_table = home.CreateDatabase("no-table.fdb", {.with_table = false});
         db.no_function = home.CreateDatabase("no-function.fdb", {.rows = {kTaxId}, .with_function = false});
@@ -68,10 +70,10 @@ Firebird* Get() {
     return shared.get();
 }
 
-#define FIREBIRD_OR_FAIL()                                                 \
-    Firebird* firebird = Get();                                            \
+#define FIREBIRD_OR_FAIL()                                                       \
+    Firebird* firebird = Get();                                                  \
     ASSERT_NE(firebird, nullptr) << "Firebird for the tests: " << setup_failure; \
-    const Databases& db = firebird->db;                                    \
+    const Databases& db = firebird->db;                                          \
     FirebirdHome& home = firebird->home
 
 // The real client, one for the test program as for the tool.
@@ -93,8 +95,11 @@ struct Outcome {
 Outcome Lookup(const Settings& s) {
     platform::FakePlatform fake;
     fake.files.Put(kSettings, "");
-    for (auto [key, value] : {std::pair{u"SERVER", &s.server}, {u"BASE", &s.base}, {u"USER", &s.user},
-                              {u"PWD", &s.pwd}, {u"PORT", &s.port}}) {
+    for (auto [key, value] : {std::pair{u"SERVER", &s.server},
+                              {u"BASE", &s.base},
+                              {u"USER", &s.user},
+                              {u"PWD", &s.pwd},
+                              {u"PORT", &s.port}}) {
         fake.profiles.Set(kSettings, u"CONFIG", key, Utf8ToUtf16(*value));
     }
     Outcome outcome;
@@ -146,8 +151,11 @@ TEST(FirebirdTest, EmbeddedEngine) {
         {"fixed-length text loses its trailing blanks", {.base = db.fixed}, u"12345678000190", {}, true},
         {"an integer loses its leading zeros", {.base = db.integer}, u"123456000190", {}, true},
         {"variable-length text as it comes, ISO8859-1", {.base = db.latin1}, u"A\u00E7\u00E3o 12 ", {}, true},
-        {"unknown database", {.base = home.root() + "/data/missing.fdb"}, u"",
-         {u"I/O error", u"missing.fdb"}, false},
+        {"unknown database",
+         {.base = home.root() + "/data/missing.fdb"},
+         u"",
+         {u"I/O error", u"missing.fdb"},
+         false},
         {"missing table", {.base = db.no_table}, u"", {u"Table unknown", u"CONFIGURACOES"}, true},
         {"missing function", {.base = db.no_function}, u"", {u"Function unknown", u"APENASNUMERO"}, true},
     };
@@ -179,13 +187,22 @@ TEST(FirebirdTest, Server) {
     const Case cases[] = {
         {"tax id", served, u"12345678000190", {}, true},
         {"port in hexadecimal", with([&](Settings& s) { s.port = hex; }), u"12345678000190", {}, true},
-        {"refused password", with([](Settings& s) { s.pwd = "wrong"; }), u"",
-         {u"Your user name and password are not defined"}, false},
-        {"unknown database", with([&](Settings& s) { s.base = home.root() + "/data/missing.fdb"; }), u"",
-         {u"I/O error", u"missing.fdb"}, false},
+        {"refused password",
+         with([](Settings& s) { s.pwd = "wrong"; }),
+         u"",
+         {u"Your user name and password are not defined"},
+         false},
+        {"unknown database",
+         with([&](Settings& s) { s.base = home.root() + "/data/missing.fdb"; }),
+         u"",
+         {u"I/O error", u"missing.fdb"},
+         false},
         // Not a number: port 3050, where no server of this test listens.
-        {"bad port", with([](Settings& s) { s.port = "30.5"; }), u"",
-         {u"Unable to complete network request to host \"127.0.0.1\""}, false},
+        {"bad port",
+         with([](Settings& s) { s.port = "30.5"; }),
+         u"",
+         {u"Unable to complete network request to host \"127.0.0.1\""},
+         false},
     };
     for (const Case& c : cases) Check(c);
 }

@@ -11,11 +11,11 @@ namespace vantrel::company {
 
 // Section "CONFIG" of BANCO.INI.
 struct DatabaseSettings {
-    std::u16string server;    // "SERVER": host of the database server
-    std::u16string base;      // "BASE": the database as the server knows it
-    std::u16string user;      // "USER"
-    std::u16string password;  // "PWD"
-    std::int32_t port = 3050; // "PORT"
+    std::u16string server;     // "SERVER": host of the database server
+    std::u16string base;       // "BASE": the database as the server knows it
+    std::u16string user;       // "USER"
+    std::u16string password;   // "PWD"
+    std::int32_t port = 3050;  // "PORT"
 };
 
 // BANCO.INI in the current directory: the directory as the platform reports it,

@@ -33,8 +33,7 @@ void Check(bool ok, const char* what) {
 class BytesProfiles : public Profiles {
 public:
     explicit BytesProfiles(std::string_view bytes) : bytes_(bytes) {}
-    std::u16string ReadString(const std::u16string&, const std::u16string& section,
-                              const std::u16string& key,
+    std::u16string ReadString(const std::u16string&, const std::u16string& section, const std::u16string& key,
                               const std::u16string& default_value) override {
         return ProfileValue(bytes_, section, key, default_value);
     }
@@ -65,7 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckValue(port);
     Check(settings.port == vantrel::company::PortFromText(port), "port differs from its text");
 
-    Check(ProfileValue(bytes, u" config\t", u"\x1A" u"Server ", u"") == settings.server,
+    Check(ProfileValue(bytes, u" config\t",
+                       u"\x1A"
+                       u"Server ",
+                       u"") == settings.server,
           "names matched with regard to case or blanks");
     const std::u16string with_default = ProfileValue(bytes, u"CONFIG", u"BASE", u"\x7F");
     Check(with_default == settings.base || (settings.base.empty() && with_default == u"\x7F"),

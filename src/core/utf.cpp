@@ -80,14 +80,35 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
         int len = 0;
         unsigned char lo = 0x80, hi = 0xBF;
         char32_t cp = 0;
-        if (b >= 0xC2 && b <= 0xDF) { len = 2; cp = b & 0x1F; }
-        else if (b == 0xE0) { len = 3; cp = b & 0x0F; lo = 0xA0; }
-        else if (b >= 0xE1 && b <= 0xEC) { len = 3; cp = b & 0x0F; }
-        else if (b == 0xED) { len = 3; cp = b & 0x0F; hi = 0x9F; }
-        else if (b >= 0xEE && b <= 0xEF) { len = 3; cp = b & 0x0F; }
-        else if (b == 0xF0) { len = 4; cp = b & 0x07; lo = 0x90; }
-        else if (b >= 0xF1 && b <= 0xF3) { len = 4; cp = b & 0x07; }
-        else if (b == 0xF4) { len = 4; cp = b & 0x07; hi = 0x8F; }
+        if (b >= 0xC2 && b <= 0xDF) {
+            len = 2;
+            cp = b & 0x1F;
+        } else if (b == 0xE0) {
+            len = 3;
+            cp = b & 0x0F;
+            lo = 0xA0;
+        } else if (b >= 0xE1 && b <= 0xEC) {
+            len = 3;
+            cp = b & 0x0F;
+        } else if (b == 0xED) {
+            len = 3;
+            cp = b & 0x0F;
+            hi = 0x9F;
+        } else if (b >= 0xEE && b <= 0xEF) {
+            len = 3;
+            cp = b & 0x0F;
+        } else if (b == 0xF0) {
+            len = 4;
+            cp = b & 0x07;
+            lo = 0x90;
+        } else if (b >= 0xF1 && b <= 0xF3) {
+            len = 4;
+            cp = b & 0x07;
+        } else if (b == 0xF4) {
+            len = 4;
+            cp = b & 0x07;
+            hi = 0x8F;
+        }
         if (len == 0) {
             *o++ = u'\uFFFD';
             ++i;
@@ -122,8 +143,6 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
     return out;
 }
 
-std::u16string Ascii(std::string_view ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
-}
+std::u16string Ascii(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 }  // namespace vantrel

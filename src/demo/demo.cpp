@@ -4,9 +4,9 @@
 //   vantrel_demo <tool> <stand-in client>
 //
 // Sets up a machine for it (see demo/machine.h: an ERP database, BANCO.INI, a
-// local access-key service and a stand-in RustDesk client). Runs the tool once with no arguments, shows the result, the log
-// line, the request that reached the service and the command lines the client
-// received, then removes everything it made. Nothing it started stays running.
+// local access-key service and a stand-in RustDesk client). Runs the tool once with no arguments, shows the
+// result, the log line, the request that reached the service and the command lines the client received, then
+// removes everything it made. Nothing it started stays running.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -62,7 +62,8 @@ int Demo(const std::string& tool, const std::string& stand_in) {
     do {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         received = ReadAll(client + ".log");
-    } while (std::count(received.begin(), received.end(), '\n') < 2 && std::chrono::steady_clock::now() < end);
+    } while (std::count(received.begin(), received.end(), '\n') < 2 &&
+             std::chrono::steady_clock::now() < end);
     std::cout << "\n== What the RustDesk client received (its arguments, one start per line)\n";
     std::istringstream lines(received);
     for (std::string line; std::getline(lines, line);) {

@@ -143,8 +143,7 @@ inline void Value::MoveFrom(Value& other) noexcept {
         break;
     case Kind::True:
     case Kind::False:
-    case Kind::Null:
-        break;
+    case Kind::Null: break;
     }
     other.kind_ = Kind::Null;
 }
@@ -152,17 +151,12 @@ inline void Value::MoveFrom(Value& other) noexcept {
 inline void Value::Destroy() noexcept {
     switch (kind_) {
     case Kind::String:
-    case Kind::Number:
-        std::destroy_at(&s_.text);
-        break;
+    case Kind::Number: std::destroy_at(&s_.text); break;
     case Kind::Array:
-    case Kind::Object:
-        DestroyContainer();
-        break;
+    case Kind::Object: DestroyContainer(); break;
     case Kind::True:
     case Kind::False:
-    case Kind::Null:
-        break;
+    case Kind::Null: break;
     }
     kind_ = Kind::Null;
 }

@@ -51,8 +51,8 @@ std::optional<std::int32_t> ParseIntegerText(std::u16string_view text) noexcept 
     // Accumulate in 64 bits; anything past 32 bits of magnitude fails either way.
     std::uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
-        const int digit = hex ? HexDigit(text[i])
-                              : (text[i] >= u'0' && text[i] <= u'9' ? text[i] - u'0' : -1);
+        const int digit =
+            hex ? HexDigit(text[i]) : (text[i] >= u'0' && text[i] <= u'9' ? text[i] - u'0' : -1);
         if (digit < 0) return std::nullopt;
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
         if (magnitude > 0xFFFFFFFFu) return std::nullopt;
@@ -74,18 +74,12 @@ std::optional<std::int32_t> ParseIntegerText(std::u16string_view text) noexcept 
 std::u16string ToText(const Value& value) {
     switch (value.kind()) {
     case Kind::String:
-    case Kind::Number:
-        return value.text();
-    case Kind::True:
-        return u"true";
-    case Kind::False:
-        return u"false";
-    case Kind::Null:
-        return std::u16string();
-    case Kind::Object:
-        ThrowUnsupported(u"TJSONObject", u"string");
-    case Kind::Array:
-        ThrowUnsupported(u"TJSONArray", u"string");
+    case Kind::Number: return value.text();
+    case Kind::True: return u"true";
+    case Kind::False: return u"false";
+    case Kind::Null: return std::u16string();
+    case Kind::Object: ThrowUnsupported(u"TJSONObject", u"string");
+    case Kind::Array: ThrowUnsupported(u"TJSONArray", u"string");
     }
     return std::u16string();
 }
@@ -96,16 +90,11 @@ std::int32_t ToInteger(const Value& value) {
     case Kind::Number:
         if (const auto number = ParseIntegerText(value.text())) return *number;
         throw Error(u"EConvertError", u"'" + value.text() + u"' is not a valid integer value");
-    case Kind::True:
-        return 1;
-    case Kind::False:
-        return 0;
-    case Kind::Null:
-        ThrowUnsupported(u"TJSONNull", u"Integer");
-    case Kind::Object:
-        ThrowUnsupported(u"TJSONObject", u"Integer");
-    case Kind::Array:
-        ThrowUnsupported(u"TJSONArray", u"Integer");
+    case Kind::True: return 1;
+    case Kind::False: return 0;
+    case Kind::Null: ThrowUnsupported(u"TJSONNull", u"Integer");
+    case Kind::Object: ThrowUnsupported(u"TJSONObject", u"Integer");
+    case Kind::Array: ThrowUnsupported(u"TJSONArray", u"Integer");
     }
     return 0;
 }

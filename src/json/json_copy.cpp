@@ -14,8 +14,8 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Whether the text reads as a finite double: an optional sign, digits, optionally a
-// point and digits, then optionally e or E, an optional sign and digits. Values too small for a double read as zero and are fine; values too large
-// are not.
+// point and digits, then optionally e or E, an optional sign and digits. Values too small for a double read
+// as zero and are fine; values too large are not.
 bool ReadsAsDouble(std::u16string_view text) {
     // Narrowed to ASCII for from_chars; short texts (nearly all) need no heap.
     char small[64];
@@ -73,21 +73,16 @@ bool ReadsAsDouble(std::u16string_view text) {
 
 Value CopyScalar(const Value& value) {
     switch (value.kind()) {
-    case Kind::String:
-        return Value::String(value.text());
+    case Kind::String: return Value::String(value.text());
     case Kind::Number:
         if (!ReadsAsDouble(value.text()))
-            throw Error(u"EConvertError",
-                        u"'" + value.text() + u"' is not a valid floating point value");
+            throw Error(u"EConvertError", u"'" + value.text() + u"' is not a valid floating point value");
         return Value::NumberText(value.text());
-    case Kind::True:
-        return Value::True();
-    case Kind::False:
-        return Value::False();
+    case Kind::True: return Value::True();
+    case Kind::False: return Value::False();
     case Kind::Null:
     case Kind::Object:
-    case Kind::Array:
-        break;
+    case Kind::Array: break;
     }
     return Value::Null();
 }
@@ -136,8 +131,7 @@ Value Copy(const Value& value) {
                 copy = Value::Object(std::move(done));
             } else {
                 const auto first = items.begin() + static_cast<std::ptrdiff_t>(start);
-                std::vector<Value> done(std::make_move_iterator(first),
-                                        std::make_move_iterator(items.end()));
+                std::vector<Value> done(std::make_move_iterator(first), std::make_move_iterator(items.end()));
                 items.erase(first, items.end());
                 copy = Value::Array(std::move(done));
             }

@@ -14,8 +14,12 @@ TEST(JsonModel, NumberFromIntegerIsPlainDecimal) {
         std::int32_t number;
         std::u16string text;
     } cases[] = {
-        {0, u"0"}, {7, u"7"}, {-5, u"-5"}, {1000, u"1000"},
-        {INT32_MAX, u"2147483647"}, {INT32_MIN, u"-2147483648"},
+        {0, u"0"},
+        {7, u"7"},
+        {-5, u"-5"},
+        {1000, u"1000"},
+        {INT32_MAX, u"2147483647"},
+        {INT32_MIN, u"-2147483648"},
     };
     for (const auto& c : cases) {
         const Value v = Value::Number(c.number);
@@ -79,7 +83,7 @@ TEST(JsonModel, MemberByNameTakesFirstExactMatch) {
         std::u16string name;
         const char16_t* text;  // nullptr: no member
     } cases[] = {
-        {u"a", u"1"}, {u"A", u"2"}, {u"", u"4"}, {u"\u00E9", u"5"},
+        {u"a", u"1"},    {u"A", u"2"},     {u"", u"4"},     {u"\u00E9", u"5"},
         {u"b", nullptr}, {u"a ", nullptr}, {u"E", nullptr},
     };
     for (const auto& c : cases) {
@@ -95,8 +99,8 @@ TEST(JsonModel, MemberByNameTakesFirstExactMatch) {
 }
 
 TEST(JsonModel, FindByPathFollowsNamesAndIndexes) {
-    const auto doc = ParseUtf8(
-        R"({"a":{"b":[10,{"c":"x"}]},"a":2,"":{"z":1},"arr":[[1,2],[3]],"solicitacao":0})");
+    const auto doc =
+        ParseUtf8(R"({"a":{"b":[10,{"c":"x"}]},"a":2,"":{"z":1},"arr":[[1,2],[3]],"solicitacao":0})");
     ASSERT_NE(doc, nullptr);
     const struct {
         std::u16string path;
@@ -120,9 +124,9 @@ TEST(JsonModel, FindByPathFollowsNamesAndIndexes) {
         {u"a.b[1", nullptr},
         {u"a.b[x]", nullptr},
         {u"a.b[99999999999999999999999999]", nullptr},
-        {u"a[0]", nullptr},        // index step on an object
-        {u"arr.0", nullptr},       // name step on an array
-        {u"a.b[1]c", nullptr},     // no '.' before the name
+        {u"a[0]", nullptr},     // index step on an object
+        {u"arr.0", nullptr},    // name step on an array
+        {u"a.b[1]c", nullptr},  // no '.' before the name
         {u"solicitacao.x", nullptr},
         {u"[0]", nullptr},
     };
@@ -165,9 +169,17 @@ TEST(JsonModel, CopyIsDeepAndIndependent) {
 
 TEST(JsonModel, CopyReadsEveryNumberAsDouble) {
     const std::u16string in_range[] = {
-        u"0", u"-0", u"1e308", u"-1.7976931348623157e308", u"1.7976931348623157E+308",
-        u"1e-400", u"-2.5e-99999999999", u"0e999999", u"0.000e99999999999999",
-        u"123456789012345678901234567890", u"0.0000000000000000000001e330",
+        u"0",
+        u"-0",
+        u"1e308",
+        u"-1.7976931348623157e308",
+        u"1.7976931348623157E+308",
+        u"1e-400",
+        u"-2.5e-99999999999",
+        u"0e999999",
+        u"0.000e99999999999999",
+        u"123456789012345678901234567890",
+        u"0.0000000000000000000001e330",
     };
     for (const auto& text : in_range) {
         Value array = Value::Array();
@@ -177,14 +189,28 @@ TEST(JsonModel, CopyReadsEveryNumberAsDouble) {
         EXPECT_EQ(copy.items()[0].text(), text);
     }
     const std::u16string refused[] = {
-        u"1e309", u"-1e309", u"1.8e308", u"10e308", u"1e99999999999999999999",
-        u"100000000000000000000000000000e300", u"abc", u"", u"1.", u".5", u"1e", u"0x10",
-        u"inf", u"nan", u"1 ", u"\u0661",
+        u"1e309",
+        u"-1e309",
+        u"1.8e308",
+        u"10e308",
+        u"1e99999999999999999999",
+        u"100000000000000000000000000000e300",
+        u"abc",
+        u"",
+        u"1.",
+        u".5",
+        u"1e",
+        u"0x10",
+        u"inf",
+        u"nan",
+        u"1 ",
+        u"\u0661",
     };
     for (const auto& text : refused) {
         // Deep inside a tree, the failure still comes out of the copy.
         Value tree = Value::Object();
-        tree.AddMember(u"a", Value::Array().AddItem(Value::Object().AddMember(u"n", Value::NumberText(text))));
+        tree.AddMember(u"a",
+                       Value::Array().AddItem(Value::Object().AddMember(u"n", Value::NumberText(text))));
         ExpectError([&] { Copy(tree); }, u"EConvertError",
                     u"'" + text + u"' is not a valid floating point value");
         ExpectError([&] { Copy(Value::NumberText(text)); }, u"EConvertError",

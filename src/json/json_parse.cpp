@@ -205,12 +205,9 @@ std::unique_ptr<Value> Parser<Unit>::Run() {
             break;
         }
         switch (Place(std::move(v))) {
-        case Step::NeedValue:
-            continue;
-        case Step::Done:
-            return std::move(root_);
-        case Step::Fail:
-            return nullptr;
+        case Step::NeedValue: continue;
+        case Step::Done: return std::move(root_);
+        case Step::Fail: return nullptr;
         }
     }
 }
@@ -253,8 +250,7 @@ Value Parser<Unit>::CloseContainer() {
     SkipWhiteSpace();
     if (frame.object) {
         const auto first = members_.begin() + static_cast<std::ptrdiff_t>(frame.start);
-        std::vector<Member> members(std::make_move_iterator(first),
-                                    std::make_move_iterator(members_.end()));
+        std::vector<Member> members(std::make_move_iterator(first), std::make_move_iterator(members_.end()));
         members_.erase(first, members_.end());
         return Value::Object(std::move(members));
     }
@@ -344,8 +340,7 @@ bool Parser<Unit>::ReadEscapedString(const Unit* run, std::u16string& out) {
             scratch_.push_back(static_cast<char16_t>(unit));
             break;
         }
-        default:
-            return false;
+        default: return false;
         }
     }
 }

@@ -72,27 +72,82 @@ TEST(JsonParse, AcceptedTextsWriteBackCompact) {
 
 TEST(JsonParse, RefusedTextsGiveNoValue) {
     const std::string cases[] = {
-        "", " ", "\r\n",
+        "",
+        " ",
+        "\r\n",
         // A top-level scalar must end the text.
-        "5 ", "5\r\n", "\"a\" ", "true\n", "truex", "01", "1 2",
+        "5 ",
+        "5\r\n",
+        "\"a\" ",
+        "true\n",
+        "truex",
+        "01",
+        "1 2",
         // Content after the value.
-        "{}{}", "[]]", "[1]x", "{} x",
+        "{}{}",
+        "[]]",
+        "[1]x",
+        "{} x",
         // Separators.
-        "{\"a\":1,}", "[1,]", "[,]", "[,1]", "[1,,2]", "[1 2]", "{\"a\" 1}", "{\"a\":}",
-        "{\"a\":1 \"b\":2}", "{1:2}", "{a:1}", "{\"a\"}", "{,}",
+        "{\"a\":1,}",
+        "[1,]",
+        "[,]",
+        "[,1]",
+        "[1,,2]",
+        "[1 2]",
+        "{\"a\" 1}",
+        "{\"a\":}",
+        "{\"a\":1 \"b\":2}",
+        "{1:2}",
+        "{a:1}",
+        "{\"a\"}",
+        "{,}",
         // Unterminated.
-        "[1", "{", "{\"a\":1", "\"abc", "[\"a\\\"]", "\"\\",
+        "[1",
+        "{",
+        "{\"a\":1",
+        "\"abc",
+        "[\"a\\\"]",
+        "\"\\",
         // Numbers.
-        "{\"n\":01}", "{\"n\":1.}", "{\"n\":.5}", "{\"n\":+1}", "{\"n\":1e}", "{\"n\":-e5}",
-        "{\"n\":1e+}", "-", "--1", "1.e5", "[-]", "[0x1F]", "[1.5.5]",
+        "{\"n\":01}",
+        "{\"n\":1.}",
+        "{\"n\":.5}",
+        "{\"n\":+1}",
+        "{\"n\":1e}",
+        "{\"n\":-e5}",
+        "{\"n\":1e+}",
+        "-",
+        "--1",
+        "1.e5",
+        "[-]",
+        "[0x1F]",
+        "[1.5.5]",
         // Literals: lower case and whole.
-        "True", "NULL", "nul", "[truex]", "[nulll]", "fals",
+        "True",
+        "NULL",
+        "nul",
+        "[truex]",
+        "[nulll]",
+        "fals",
         // Escapes outside the list, short \u.
-        R"("\x41")", R"("\U0041")", R"("\u00G0")", R"("\u12")", R"("\')",
+        R"("\x41")",
+        R"("\U0041")",
+        R"("\u00G0")",
+        R"("\u12")",
+        R"("\')",
         // White space beyond TAB LF CR SPACE; byte-order mark not at the start.
-        "\f{}", "{}\v", "\xC2\xA0[]", " \xEF\xBB\xBF{}", "\xEF\xBB{}",
+        "\f{}",
+        "{}\v",
+        "\xC2\xA0[]",
+        " \xEF\xBB\xBF{}",
+        "\xEF\xBB{}",
         // Other starts.
-        "'a'", "}", "]", ":", "\xC3\xA9",
+        "'a'",
+        "}",
+        "]",
+        ":",
+        "\xC3\xA9",
     };
     for (const auto& text : cases) EXPECT_EQ(Reparsed(text), u"<none>") << "text: " << text;
 }
@@ -104,7 +159,7 @@ TEST(JsonParse, TreeHoldsKindsOrderAndTexts) {
     const auto& m = v->members();
     ASSERT_EQ(m.size(), 8u);
     const std::u16string names[] = {u"s", u"n", u"t", u"f", u"z", u"o", u"a", u"s"};
-    const Kind kinds[] = {Kind::String, Kind::Number, Kind::True, Kind::False,
+    const Kind kinds[] = {Kind::String, Kind::Number, Kind::True,  Kind::False,
                           Kind::Null,   Kind::Object, Kind::Array, Kind::String};
     for (std::size_t i = 0; i < m.size(); ++i) {
         EXPECT_EQ(m[i].name, names[i]);
@@ -157,7 +212,7 @@ TEST(JsonParse, AtMost512ContainersOpenAtOnce) {
         {"[", "", "]", 512, true},
         {"[", "", "]", 513, false},
         {"[", "1", "]", 512, true},
-        {"{\"a\":", "{}", "}", 511, true},   // the inner {} is the 512th
+        {"{\"a\":", "{}", "}", 511, true},  // the inner {} is the 512th
         {"{\"a\":", "{}", "}", 512, false},
         {"[{\"k\":", "1", "}]", 256, true},  // two per step
         {"[{\"k\":", "[]", "}]", 256, false},

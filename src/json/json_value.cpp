@@ -125,8 +125,7 @@ Value& Value::AddMember(std::u16string name, std::u16string text) & {
 }
 
 Value& Value::AddMember(std::u16string name, std::int32_t number) & {
-    if (kind_ == Kind::Object && !name.empty())
-        s_.members.push_back(Member{std::move(name), Number(number)});
+    if (kind_ == Kind::Object && !name.empty()) s_.members.push_back(Member{std::move(name), Number(number)});
     return *this;
 }
 
@@ -161,8 +160,7 @@ const Value* FindByPath(const Value* value, std::u16string_view path) noexcept {
             }
             if (pos == digits_start || pos == path.size() || path[pos] != u']') return nullptr;
             ++pos;
-            if (value->kind() != Kind::Array || too_big || index >= value->items().size())
-                return nullptr;
+            if (value->kind() != Kind::Array || too_big || index >= value->items().size()) return nullptr;
             value = &value->items()[index];
         } else {
             // Name step: the first step starts right away, a later one after its '.'.

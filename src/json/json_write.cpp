@@ -5,14 +5,12 @@ namespace vantrel::json {
 
 namespace {
 
-bool IsPlain(char16_t c) {
-    return c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\' && c != u'/';
-}
+bool IsPlain(char16_t c) { return c >= 0x20 && c < 0x80 && c != u'"' && c != u'\\' && c != u'/'; }
 
 void AppendUnicodeEscape(std::u16string& out, char16_t c) {
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
-    const char16_t escape[6] = {u'\\', u'u', kHex[(c >> 12) & 0xF], kHex[(c >> 8) & 0xF],
-                                kHex[(c >> 4) & 0xF], kHex[c & 0xF]};
+    const char16_t escape[6] = {
+        u'\\', u'u', kHex[(c >> 12) & 0xF], kHex[(c >> 8) & 0xF], kHex[(c >> 4) & 0xF], kHex[c & 0xF]};
     out.append(escape, 6);
 }
 
@@ -71,21 +69,11 @@ void WriteStart(std::u16string& out, const Value& value, const WriteOptions& opt
             open.push_back(OpenContainer{&value, 0});
         }
         break;
-    case Kind::String:
-        WriteString(out, value.text(), options);
-        break;
-    case Kind::Number:
-        out.append(value.text());
-        break;
-    case Kind::True:
-        out.append(u"true");
-        break;
-    case Kind::False:
-        out.append(u"false");
-        break;
-    case Kind::Null:
-        out.append(u"null");
-        break;
+    case Kind::String: WriteString(out, value.text(), options); break;
+    case Kind::Number: out.append(value.text()); break;
+    case Kind::True: out.append(u"true"); break;
+    case Kind::False: out.append(u"false"); break;
+    case Kind::Null: out.append(u"null"); break;
     }
 }
 

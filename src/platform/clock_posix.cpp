@@ -1,11 +1,11 @@
 // The clock on POSIX. The short date and long time formats are the locale's %x
 // and %X, under the LC_TIME category the environment names.
+#include <locale.h>
+#include <time.h>
 #include <cerrno>
 #include <clocale>
 #include <ctime>
 #include <cwchar>
-#include <locale.h>
-#include <time.h>
 
 #include "platform/clock.h"
 
@@ -55,8 +55,13 @@ public:
         clock_gettime(CLOCK_REALTIME, &now);
         std::tm local{};
         localtime_r(&now.tv_sec, &local);
-        return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                local.tm_min,         local.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+        return {local.tm_year + 1900,
+                local.tm_mon + 1,
+                local.tm_mday,
+                local.tm_hour,
+                local.tm_min,
+                local.tm_sec,
+                static_cast<int>(now.tv_nsec / 1000000)};
     }
 
     std::u16string ShortDate(const LocalTime& time) override { return Format(L"%x", time); }
@@ -93,8 +98,7 @@ private:
         fields.tm_min = time.minute;
         fields.tm_sec = time.second;
         wchar_t buffer[256];
-        std::size_t n = wcsftime_l(buffer, sizeof buffer / sizeof buffer[0], format, &fields,
-                                   time_locale_);
+        std::size_t n = wcsftime_l(buffer, sizeof buffer / sizeof buffer[0], format, &fields, time_locale_);
         return FromWide(buffer, n);
     }
 

@@ -74,8 +74,7 @@ public:
     LocalTime Now() override {
         SYSTEMTIME now{};
         GetLocalTime(&now);
-        return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
-                now.wMilliseconds};
+        return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
     }
 
     std::u16string ShortDate(const LocalTime& time) override {
@@ -87,8 +86,7 @@ public:
         SYSTEMTIME st = ToSystemTime(time);
         const std::wstring& designator = time.hour < 12 ? am_ : pm_;
         if (!designator.empty()) return Render(GetTimeFormatW, st, time_picture_);
-        return Render(GetTimeFormatW, st,
-                      WithDesignator(time_picture_, time.hour < 12 ? L"am" : L"pm"));
+        return Render(GetTimeFormatW, st, WithDesignator(time_picture_, time.hour < 12 ? L"am" : L"pm"));
     }
 
     std::uint64_t Ticks() override { return GetTickCount64(); }
@@ -124,8 +122,7 @@ private:
 
     using FormatFn = int(WINAPI*)(LCID, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int);
 
-    std::u16string Render(FormatFn format, const SYSTEMTIME& st,
-                          const std::wstring& picture) const {
+    std::u16string Render(FormatFn format, const SYSTEMTIME& st, const std::wstring& picture) const {
         int n = format(locale_, 0, &st, picture.c_str(), nullptr, 0);
         if (n <= 1) return {};
         std::wstring out(static_cast<std::size_t>(n), L'\0');

@@ -1,9 +1,9 @@
 #include "platform/codeset_posix.h"
 
-#include <cerrno>
-#include <cstring>
 #include <iconv.h>
 #include <langinfo.h>
+#include <cerrno>
+#include <cstring>
 
 #include "core/utf.h"
 
@@ -13,14 +13,13 @@ namespace {
 
 bool LocaleIsUtf8() {
     const char* codeset = nl_langinfo(CODESET);
-    return codeset != nullptr &&
-           (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+    return codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
 }
 
 // Converts with iconv; on a sequence it cannot convert, writes `replacement`
 // (already in the target encoding) and skips `skip` input bytes.
-std::string Convert(const char* to, const char* from, std::string_view in,
-                    std::string_view replacement, std::size_t skip) {
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
+                    std::size_t skip) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
     std::string out;
@@ -63,19 +62,19 @@ std::string EncodeLocale(std::u16string_view text) {
 
 unsigned WindowsError(int errno_value) {
     switch (errno_value) {
-        case ENOENT: return 2;          // file not found
-        case ENOTDIR:
-        case ENAMETOOLONG: return 3;    // path not found
-        case EMFILE:
-        case ENFILE: return 4;          // too many open files
-        case EACCES:
-        case EPERM:
-        case EISDIR: return 5;          // access denied
-        case EBADF: return 6;           // invalid handle
-        case ENOSPC: return 112;        // disk full
-        case EPIPE: return 109;         // broken pipe
-        case EIO: return 1117;          // device I/O error
-        default: return 0x20000000u | static_cast<unsigned>(errno_value);
+    case ENOENT: return 2;  // file not found
+    case ENOTDIR:
+    case ENAMETOOLONG: return 3;  // path not found
+    case EMFILE:
+    case ENFILE: return 4;  // too many open files
+    case EACCES:
+    case EPERM:
+    case EISDIR: return 5;    // access denied
+    case EBADF: return 6;     // invalid handle
+    case ENOSPC: return 112;  // disk full
+    case EPIPE: return 109;   // broken pipe
+    case EIO: return 1117;    // device I/O error
+    default: return 0x20000000u | static_cast<unsigned>(errno_value);
     }
 }
 

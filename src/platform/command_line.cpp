@@ -66,9 +66,8 @@ std::vector<std::u16string> ProgramCandidates(std::u16string_view command) {
     std::vector<std::u16string> candidates;
     if (!command.empty() && command[0] == u'"') {
         std::size_t close = command.find(u'"', 1);
-        std::u16string_view name = command.substr(1, close == std::u16string_view::npos
-                                                         ? std::u16string_view::npos
-                                                         : close - 1);
+        std::u16string_view name =
+            command.substr(1, close == std::u16string_view::npos ? std::u16string_view::npos : close - 1);
         if (!name.empty()) candidates.emplace_back(name);
         return candidates;
     }

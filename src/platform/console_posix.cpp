@@ -1,11 +1,11 @@
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
+#include "core/utf.h"
 #include "platform/codeset_posix.h"
 #include "platform/console.h"
-#include "core/utf.h"
 
 namespace vantrel::platform {
 
@@ -105,13 +105,9 @@ public:
         return s;
     }
 
-    std::u16string Decode(CodePage, std::string_view bytes) override {
-        return posix::DecodeLocale(bytes);
-    }
+    std::u16string Decode(CodePage, std::string_view bytes) override { return posix::DecodeLocale(bytes); }
 
-    std::string Encode(CodePage, std::u16string_view text) override {
-        return posix::EncodeLocale(text);
-    }
+    std::string Encode(CodePage, std::u16string_view text) override { return posix::EncodeLocale(text); }
 };
 
 }  // namespace

@@ -70,8 +70,8 @@ public:
 
     OpenedStream OpenRequestFile(const std::u16string& path) override {
         OpenedStream s;
-        HANDLE handle = CreateFileW(win32::Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = CreateFileW(win32::Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             s.error = GetLastError();
             return s;

@@ -62,8 +62,8 @@ std::string ReadUntil(int fd, const std::string& wanted, int seconds) {
     std::string got;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (got.find(wanted) == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;

@@ -49,11 +49,11 @@ public:
 
 struct OpenResult {
     enum class Status {
-        Opened,  // `file` is set
-        Busy,    // another process holds the file in a conflicting way: try again later
-        Missing, // (OpenExisting) the file went away between the caller's look and the open
-        Exists,  // (CreateNew) a file of that name appeared before the create
-        Failed,  // anything else; see `error`
+        Opened,   // `file` is set
+        Busy,     // another process holds the file in a conflicting way: try again later
+        Missing,  // (OpenExisting) the file went away between the caller's look and the open
+        Exists,   // (CreateNew) a file of that name appeared before the create
+        Failed,   // anything else; see `error`
     };
     Status status = Status::Failed;
     std::unique_ptr<File> file;
@@ -101,8 +101,7 @@ public:
     // instant between the two renames `path` does not exist while `replacement`
     // still does: callers that find `path` missing and `replacement` present are
     // looking at a replacement under way.
-    virtual ReplaceResult Replace(const std::u16string& replacement,
-                                  const std::u16string& path) = 0;
+    virtual ReplaceResult Replace(const std::u16string& replacement, const std::u16string& path) = 0;
 
     // Deletes the file at `path`; 0 or the error.
     virtual ErrorCode Remove(const std::u16string& path) = 0;

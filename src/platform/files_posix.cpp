@@ -1,11 +1,11 @@
 // Files on POSIX. Windows' "others may read but not write" has no direct
 // equivalent here: writers of the log exclude each other with an exclusive lock
 // on the whole file, taken when the file is opened and held until it is closed.
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "platform/codeset_posix.h"
 #include "platform/files.h"
@@ -48,8 +48,8 @@ bool IsLockConflict(int error) { return error == EAGAIN || error == EACCES; }
 bool StillAt(int fd, const std::string& path) {
     struct stat held {};
     struct stat named {};
-    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+           held.st_ino == named.st_ino;
 }
 
 class PosixFile : public File {
@@ -116,8 +116,8 @@ OpenResult LockAndCheck(int fd, const std::string& path, bool& moved) {
     int error = LockWholeFile(fd);
     if (error != 0) {
         close(fd);
-        return NotOpened(
-            IsLockConflict(error) ? OpenResult::Status::Busy : OpenResult::Status::Failed, error);
+        return NotOpened(IsLockConflict(error) ? OpenResult::Status::Busy : OpenResult::Status::Failed,
+                         error);
     }
     if (!StillAt(fd, path)) {
         close(fd);
@@ -150,8 +150,7 @@ public:
             int fd = OpenFd(native, O_RDWR);
             if (fd < 0) {
                 int error = errno;
-                return NotOpened(error == ENOENT ? OpenResult::Status::Missing
-                                                 : OpenResult::Status::Failed,
+                return NotOpened(error == ENOENT ? OpenResult::Status::Missing : OpenResult::Status::Failed,
                                  error);
             }
             bool moved = false;
@@ -186,8 +185,7 @@ public:
         int error = LockWholeFile(fd);
         if (error != 0) {
             close(fd);
-            return NotOpened(IsLockConflict(error) ? OpenResult::Status::Busy
-                                                   : OpenResult::Status::Failed,
+            return NotOpened(IsLockConflict(error) ? OpenResult::Status::Busy : OpenResult::Status::Failed,
                              error);
         }
         return Opened(fd);

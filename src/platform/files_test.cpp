@@ -12,10 +12,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace vantrel::platform {
@@ -34,8 +34,10 @@ bool MakeLink(const fs::path& target, const fs::path& link, bool directory) {
            GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
 #else
     std::error_code failed;
-    if (directory) fs::create_directory_symlink(target, link, failed);
-    else fs::create_symlink(target, link, failed);
+    if (directory)
+        fs::create_directory_symlink(target, link, failed);
+    else
+        fs::create_symlink(target, link, failed);
     return !failed;
 #endif
 }
@@ -225,8 +227,8 @@ TEST_F(FilesTest, ErrorTextHasNoTrailingBlanksOrPeriods) {
 
 std::u16string SystemText(DWORD error) {
     wchar_t buffer[512];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             error, 0, buffer, 512, nullptr);
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                             buffer, 512, nullptr);
     return std::u16string(reinterpret_cast<const char16_t*>(buffer), n);
 }
 
@@ -240,8 +242,8 @@ TEST_F(FilesTest, ErrorTextIsTheSystemText) {
 }
 
 HANDLE OpenWith(const std::u16string& path, DWORD access, DWORD share) {
-    return CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), access, share, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(reinterpret_cast<const wchar_t*>(path.c_str()), access, share, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 TEST_F(FilesTest, ProgramThatDeniesWritingHoldsTheFileOff) {

@@ -77,8 +77,8 @@ OpenResult NotOpened(OpenResult::Status status, DWORD error) {
 }
 
 HANDLE OpenHandle(const std::u16string& path, DWORD share, DWORD disposition) {
-    return CreateFileW(win32::Wide(path), GENERIC_READ | GENERIC_WRITE, share, nullptr,
-                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(win32::Wide(path), GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // The real version of the system: GetVersionEx reports no later than Windows 8
@@ -105,9 +105,9 @@ public:
         if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
             // A link: what counts is what it leads to. Opening it without asking
             // for any access follows it and is not hindered by sharing.
-            HANDLE target = CreateFileW(win32::Wide(path), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            HANDLE target =
+                CreateFileW(win32::Wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
             if (target == INVALID_HANDLE_VALUE) {
                 DWORD error = GetLastError();
                 if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
@@ -144,8 +144,8 @@ public:
         if (Exists(path)) return NotOpened(OpenResult::Status::Exists, error);
         // Something that is not a file (a directory): report why it cannot be
         // written, which says more than "the file exists".
-        HANDLE other = OpenHandle(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  OPEN_EXISTING);
+        HANDLE other =
+            OpenHandle(path, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
         if (other != INVALID_HANDLE_VALUE) {
             CloseHandle(other);
             return NotOpened(OpenResult::Status::Failed, error);
@@ -157,8 +157,7 @@ public:
         HANDLE handle = OpenHandle(path, 0, CREATE_ALWAYS);
         if (handle != INVALID_HANDLE_VALUE) return Opened(handle);
         DWORD error = GetLastError();
-        return NotOpened(IsSharingConflict(error) ? OpenResult::Status::Busy
-                                                  : OpenResult::Status::Failed,
+        return NotOpened(IsSharingConflict(error) ? OpenResult::Status::Busy : OpenResult::Status::Failed,
                          error);
     }
 
@@ -192,8 +191,8 @@ public:
 
     std::u16string ErrorText(ErrorCode error) override {
         wchar_t buffer[1024];
-        DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 nullptr, error, 0, buffer, 1024, nullptr);
+        DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                 0, buffer, 1024, nullptr);
         std::u16string text = win32::FromWide(buffer, n);
         while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
         return text;

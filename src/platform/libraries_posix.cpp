@@ -24,8 +24,8 @@ private:
 };
 
 std::u16string CleanText(std::u16string text) {
-    while (!text.empty() && (text.back() == u' ' || text.back() == u'.' || text.back() == u'\n' ||
-                             text.back() == u'\r')) {
+    while (!text.empty() &&
+           (text.back() == u' ' || text.back() == u'.' || text.back() == u'\n' || text.back() == u'\r')) {
         text.pop_back();
     }
     return text;

@@ -24,9 +24,11 @@ constexpr char kSystemFunction[] = "strlen";
 // The header of a 32-bit ELF file, which a 64-bit process cannot load (and the
 // other way round for a 32-bit build).
 const std::string kForeignBytes = [] {
-    std::string header("\x7F" "ELF", 4);
+    std::string header("\x7F"
+                       "ELF",
+                       4);
     header += sizeof(void*) == 8 ? '\x01' : '\x02';  // the other word size
-    header += "\x01\x01";                             // little-endian, version 1
+    header += "\x01\x01";                            // little-endian, version 1
     header.resize(4096, '\0');
     return header;
 }();

@@ -14,9 +14,7 @@ public:
     Win32Library(const Win32Library&) = delete;
     Win32Library& operator=(const Win32Library&) = delete;
 
-    void* Symbol(const char* name) override {
-        return reinterpret_cast<void*>(GetProcAddress(module_, name));
-    }
+    void* Symbol(const char* name) override { return reinterpret_cast<void*>(GetProcAddress(module_, name)); }
 
 private:
     HMODULE module_;
@@ -26,14 +24,14 @@ private:
 // "%1" in it (as in "%1 is not a valid Win32 application").
 std::u16string SystemText(DWORD error, const std::u16string& name) {
     wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::u16string out;
     if (n != 0 && text != nullptr) out = win32::FromWide(text, n);
     if (text != nullptr) LocalFree(text);
-    while (!out.empty() && (out.back() == u' ' || out.back() == u'.' || out.back() == u'\n' ||
-                            out.back() == u'\r')) {
+    while (!out.empty() &&
+           (out.back() == u' ' || out.back() == u'.' || out.back() == u'\n' || out.back() == u'\r')) {
         out.pop_back();
     }
     if (out.empty()) out = u"System error " + win32::FromWide(std::to_wstring(error).c_str());
@@ -54,8 +52,10 @@ public:
         const UINT process_mode = thread_mode ? 0 : SetErrorMode(quiet);
         HMODULE module = LoadLibraryW(win32::Wide(name));
         const DWORD error = GetLastError();
-        if (thread_mode) SetThreadErrorMode(old_mode, nullptr);
-        else SetErrorMode(process_mode);
+        if (thread_mode)
+            SetThreadErrorMode(old_mode, nullptr);
+        else
+            SetErrorMode(process_mode);
 
         LibraryLoad result;
         if (module != nullptr) {

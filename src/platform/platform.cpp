@@ -3,9 +3,9 @@
 namespace vantrel::platform {
 
 Platform& System() {
-    static Platform real{RealProcess(), RealConsole(), RealFileSystem(), RealClock(),
-                         RealProfiles(), RealLibraries(), RealErrorBox(),
-                         RealDeviceIdentity(), RealHttpTransport(), RealPrograms()};
+    static Platform real{RealProcess(),       RealConsole(),   RealFileSystem(), RealClock(),
+                         RealProfiles(),      RealLibraries(), RealErrorBox(),   RealDeviceIdentity(),
+                         RealHttpTransport(), RealPrograms()};
     return real;
 }
 

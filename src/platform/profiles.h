@@ -21,8 +21,7 @@ public:
     // around a value is removed; the first section of a name, and in it the first
     // key of a name, is the one read. Never fails.
     virtual std::u16string ReadString(const std::u16string& path, const std::u16string& section,
-                                      const std::u16string& key,
-                                      const std::u16string& default_value) = 0;
+                                      const std::u16string& key, const std::u16string& default_value) = 0;
 };
 
 // The real profile service. Lives for the whole process.

@@ -1,10 +1,10 @@
 // Profile files on POSIX: a reader of the project's own that reads a file the way
 // GetPrivateProfileStringW does, so that a BANCO.INI written for the Windows tool
 // gives the same values here.
-#include <cerrno>
 #include <fcntl.h>
-#include <string_view>
 #include <unistd.h>
+#include <cerrno>
+#include <string_view>
 
 #include "core/utf.h"
 #include "platform/codeset_posix.h"
@@ -26,9 +26,7 @@ std::u16string_view Trim(std::u16string_view text) {
 }
 
 // Names and values are C strings to the Windows service: a NUL ends them.
-std::u16string_view UpToNul(std::u16string_view text) {
-    return text.substr(0, text.find(u'\0'));
-}
+std::u16string_view UpToNul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
 
 char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
 
@@ -78,7 +76,7 @@ std::u16string DecodeProfile(std::string_view bytes) {
 // without a value.
 struct Line {
     bool header = false;
-    std::u16string_view name;   // section or key name
+    std::u16string_view name;  // section or key name
     bool has_value = false;
     std::u16string_view value;
 };
@@ -126,8 +124,7 @@ std::u16string CopyValue(std::u16string_view value) {
 class PosixProfiles : public Profiles {
 public:
     std::u16string ReadString(const std::u16string& path, const std::u16string& section,
-                              const std::u16string& key,
-                              const std::u16string& default_value) override {
+                              const std::u16string& key, const std::u16string& default_value) override {
         std::string bytes;
         if (!ReadWholeFile(posix::EncodeLocale(path), bytes)) {
             return default_value.substr(0, kValueBuffer - 1);
@@ -140,8 +137,8 @@ public:
 
 namespace posix {
 
-std::u16string ProfileValue(std::string_view bytes, std::u16string_view section,
-                            std::u16string_view key, const std::u16string& default_value) {
+std::u16string ProfileValue(std::string_view bytes, std::u16string_view section, std::u16string_view key,
+                            const std::u16string& default_value) {
     std::u16string fallback = default_value.substr(0, Profiles::kValueBuffer - 1);
     const std::u16string text = DecodeProfile(bytes);
     const std::u16string_view wanted_section = Trim(section);

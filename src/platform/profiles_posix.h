@@ -10,7 +10,7 @@ namespace vantrel::platform::posix {
 // The value of `key` in `section` of a profile file whose content is `bytes`, by
 // the rules of Profiles::ReadString; `default_value` (cut to what a value can
 // hold) when the file holds no such key.
-std::u16string ProfileValue(std::string_view bytes, std::u16string_view section,
-                            std::u16string_view key, const std::u16string& default_value);
+std::u16string ProfileValue(std::string_view bytes, std::u16string_view section, std::u16string_view key,
+                            const std::u16string& default_value);
 
 }  // namespace vantrel::platform::posix

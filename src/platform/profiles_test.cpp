@@ -79,20 +79,27 @@ TEST_F(ProfilesTest, CasesReadAsWindowsReadsThem) {
          {{u"CONFIG", u"SERVER", u"host1"}, {u"Config", u"sErVeR", u"host1"}}},
         {"blanks around names and values",
          "  [ CONFIG ]  \r\n \t SERVER \t=\t host1 \t\r\nMY KEY =  x  y  \r\n"
-         "BASE=\x0B\x0C\x1A" "v\x1A\r\n",
-         {{u"CONFIG", u"SERVER", u"host1"}, {u" CONFIG ", u" SERVER\t", u"host1"},
-          {u"CONFIG", u"MY KEY", u"x  y"}, {u"CONFIG", u"BASE", u"v"}}},
+         "BASE=\x0B\x0C\x1A"
+         "v\x1A\r\n",
+         {{u"CONFIG", u"SERVER", u"host1"},
+          {u" CONFIG ", u" SERVER\t", u"host1"},
+          {u"CONFIG", u"MY KEY", u"x  y"},
+          {u"CONFIG", u"BASE", u"v"}}},
         {"one pair of matching quotes removed",
          "[CONFIG]\r\nA= \"C:\\ERP\\DADOS.FDB\" \r\nB='x'\r\nC=\" a \"\r\nD=\"\"\r\nE=\"p1\r\n"
          "F=\"\r\nG='a\"\r\nH=\"\"\"\r\nI=\"a\" \"b\"\r\n",
-         {{u"CONFIG", u"A", u"C:\\ERP\\DADOS.FDB"}, {u"CONFIG", u"B", u"x"},
-          {u"CONFIG", u"C", u" a "}, {u"CONFIG", u"D", u""}, {u"CONFIG", u"E", u"\"p1"},
-          {u"CONFIG", u"F", u"\""}, {u"CONFIG", u"G", u"'a\""}, {u"CONFIG", u"H", u"\""},
+         {{u"CONFIG", u"A", u"C:\\ERP\\DADOS.FDB"},
+          {u"CONFIG", u"B", u"x"},
+          {u"CONFIG", u"C", u" a "},
+          {u"CONFIG", u"D", u""},
+          {u"CONFIG", u"E", u"\"p1"},
+          {u"CONFIG", u"F", u"\""},
+          {u"CONFIG", u"G", u"'a\""},
+          {u"CONFIG", u"H", u"\""},
           {u"CONFIG", u"I", u"a\" \"b"}}},
         {"a semicolon line is no key of the name after it",
          "[CONFIG]\r\n;SERVER=old\r\n;BASE=old\r\nSERVER=new\r\nUSER=a ; note\r\n",
-         {{u"CONFIG", u"SERVER", u"new"}, {u"CONFIG", u"BASE", kDefault},
-          {u"CONFIG", u"USER", u"a ; note"}}},
+         {{u"CONFIG", u"SERVER", u"new"}, {u"CONFIG", u"BASE", kDefault}, {u"CONFIG", u"USER", u"a ; note"}}},
         {"the first key of a name counts",
          "[CONFIG]\r\nSERVER=first\r\nserver=second\r\nBASE\r\nBASE=shadowed\r\n",
          {{u"CONFIG", u"SERVER", u"first"}, {u"CONFIG", u"BASE", kDefault}}},
@@ -101,16 +108,24 @@ TEST_F(ProfilesTest, CasesReadAsWindowsReadsThem) {
          {{u"CONFIG", u"SERVER", u"a"}, {u"CONFIG", u"BASE", kDefault}, {u"OTHER", u"X", u"1"}}},
         {"line forms",
          "[CONFIG] note\nSERVER=lf\rBASE=cr\r\nPORT=a=b\r\nUSER=\r\n[OTHER\r\nPWD=x\r\n",
-         {{u"CONFIG", u"SERVER", u"lf"}, {u"CONFIG", u"BASE", u"cr"}, {u"CONFIG", u"PORT", u"a=b"},
-          {u"CONFIG", u"USER", u""}, {u"CONFIG", u"PWD", u"x"}, {u"OTHER", u"PWD", kDefault}}},
+         {{u"CONFIG", u"SERVER", u"lf"},
+          {u"CONFIG", u"BASE", u"cr"},
+          {u"CONFIG", u"PORT", u"a=b"},
+          {u"CONFIG", u"USER", u""},
+          {u"CONFIG", u"PWD", u"x"},
+          {u"OTHER", u"PWD", kDefault}}},
         {"a NUL ends a value",
          "[CONFIG]\r\nSERVER=x\0y\r\nBASE=z\r\nUSER=p\0q=r\r\n"s,
-         {{u"CONFIG", u"SERVER", u"x"}, {u"CONFIG", u"BASE", u"z"}, {u"CONFIG", u"USER", u"p"},
+         {{u"CONFIG", u"SERVER", u"x"},
+          {u"CONFIG", u"BASE", u"z"},
+          {u"CONFIG", u"USER", u"p"},
           {u"CONFIG", u"Q", kDefault}}},
         {"UTF-8 after its byte-order mark",
-         "\xEF\xBB\xBF[CONFIG]\r\nSERVER=caf\xC3\xA9 \xE2\x98\x81\r\nBASE=a\xFF" "b\r\n"
+         "\xEF\xBB\xBF[CONFIG]\r\nSERVER=caf\xC3\xA9 \xE2\x98\x81\r\nBASE=a\xFF"
+         "b\r\n"
          "[SE\xC3\x87\xC3\x83O]\r\nK=1\r\n",
-         {{u"CONFIG", u"SERVER", u"caf\u00E9 \u2601"}, {u"CONFIG", u"BASE", u"a\uFFFDb"},
+         {{u"CONFIG", u"SERVER", u"caf\u00E9 \u2601"},
+          {u"CONFIG", u"BASE", u"a\uFFFDb"},
           {u"SE\u00C7\u00C3O", u"K", u"1"}}},
         {"UTF-16 little-endian after its byte-order mark",
          Utf16(u"[CONFIG]\r\nSERVER=caf\u00E9 \u2601\r\n", true),
@@ -130,11 +145,13 @@ TEST_F(ProfilesTest, CasesReadAsWindowsReadsThem) {
         // The closing quote is dropped as the last character the buffer took:
         // a quoted value of exactly 2047 characters loses its last one.
         {"long quoted values",
-         "[CONFIG]\r\nA=\"" + std::string(2045, 'h') + "\"\r\nB=\"" + std::string(2046, 'b') +
-             "\"\r\nC=\"" + std::string(2047, 'd') + "\"\r\nD=\"" + std::string(2048, 'e') +
+         "[CONFIG]\r\nA=\"" + std::string(2045, 'h') + "\"\r\nB=\"" + std::string(2046, 'b') + "\"\r\nC=\"" +
+             std::string(2047, 'd') + "\"\r\nD=\"" + std::string(2048, 'e') +
              "\"\r\nE=" + std::string(2046, 'f') + "'\r\nF='" + std::string(2047, 'g') + "\r\n",
-         {{u"CONFIG", u"A", Repeat(2045, u'h')}, {u"CONFIG", u"B", Repeat(2046, u'b')},
-          {u"CONFIG", u"C", Repeat(2046, u'd')}, {u"CONFIG", u"D", Repeat(2047, u'e')},
+         {{u"CONFIG", u"A", Repeat(2045, u'h')},
+          {u"CONFIG", u"B", Repeat(2046, u'b')},
+          {u"CONFIG", u"C", Repeat(2046, u'd')},
+          {u"CONFIG", u"D", Repeat(2047, u'e')},
           {u"CONFIG", u"E", Repeat(2046, u'f').append(u"'")},
           {u"CONFIG", u"F", std::u16string(u"'").append(Repeat(2046, u'g'))}}},
         {"missing section and key",
@@ -154,8 +171,7 @@ TEST_F(ProfilesTest, CasesReadAsWindowsReadsThem) {
 
 TEST_F(ProfilesTest, FileThatCannotBeReadGivesTheDefault) {
     fs::create_directory(dir / "BANCO.INI");
-    EXPECT_EQ(profiles.ReadString((dir / "BANCO.INI").u16string(), u"CONFIG", u"SERVER", kDefault),
-              kDefault);
+    EXPECT_EQ(profiles.ReadString((dir / "BANCO.INI").u16string(), u"CONFIG", u"SERVER", kDefault), kDefault);
     EXPECT_EQ(profiles.ReadString((dir / "missing.ini").u16string(), u"CONFIG", u"SERVER", u""), u"");
 }
 

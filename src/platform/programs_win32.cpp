@@ -26,8 +26,8 @@ public:
         DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_NEW_PROCESS_GROUP;
         if (!visible) flags |= CREATE_NO_WINDOW;
 
-        BOOL created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags,
-                                      nullptr, nullptr, &startup, &info);
+        BOOL created = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr,
+                                      &startup, &info);
         if (created && wait) WaitForSingleObject(info.hProcess, INFINITE);
         if (info.hProcess != nullptr) CloseHandle(info.hProcess);
         if (info.hThread != nullptr) CloseHandle(info.hThread);
@@ -53,8 +53,8 @@ public:
         std::vector<wchar_t> buffer(256);
         for (;;) {
             SetLastError(0);
-            DWORD n = GetEnvironmentVariableW(win32::Wide(name), buffer.data(),
-                                              static_cast<DWORD>(buffer.size()));
+            DWORD n =
+                GetEnvironmentVariableW(win32::Wide(name), buffer.data(), static_cast<DWORD>(buffer.size()));
             if (n == 0) return {};
             if (n < buffer.size()) return win32::FromWide(buffer.data(), n);
             buffer.resize(n);  // n counts the terminating NUL

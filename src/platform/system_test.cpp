@@ -57,8 +57,8 @@ TEST(SystemTest, LocaleCodesetIsTheCodePage) {
 TEST(SystemTest, TurkishCasingDoesNotMakeTheModeWord) {
     // A Turkish locale built for this test alone.
     std::string dir = ::testing::TempDir() + "vantrel-locales";
-    std::string cmd = "mkdir -p " + dir + " && localedef -i tr_TR -f UTF-8 " + dir +
-                      "/tr_TR.UTF-8 >/dev/null 2>&1";
+    std::string cmd =
+        "mkdir -p " + dir + " && localedef -i tr_TR -f UTF-8 " + dir + "/tr_TR.UTF-8 >/dev/null 2>&1";
     if (std::system(cmd.c_str()) != 0) GTEST_SKIP() << "localedef cannot build tr_TR";
     setenv("LOCPATH", dir.c_str(), 1);
     setenv("LC_ALL", "tr_TR.UTF-8", 1);

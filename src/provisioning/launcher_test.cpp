@@ -17,8 +17,8 @@ TEST(ExecutarProcessoTest, PassesTheCommandAsGivenAndIsSilent) {
     const std::u16string command = u"C:\\Program Files\\RustDesk\\rustdesk.exe --config \"host=h,key=k\"";
     ExecutarProcesso(programs, command, false, true);
     ExecutarProcesso(programs, command, true, false);
-    EXPECT_EQ(programs.started, (std::vector<platform::FakePrograms::Started>{
-                                    {command, false, true}, {command, true, false}}));
+    EXPECT_EQ(programs.started,
+              (std::vector<platform::FakePrograms::Started>{{command, false, true}, {command, true, false}}));
 
     programs.on_start = [](const std::u16string&) { throw std::runtime_error("cannot start"); };
     EXPECT_NO_THROW(ExecutarProcesso(programs, u"", false, true));

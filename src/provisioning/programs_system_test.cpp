@@ -15,8 +15,8 @@
 #include "testing/run_program.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 #endif
 
 namespace vantrel::platform {

@@ -210,7 +210,8 @@ std::string CutReading(bool reset) {
 #ifdef _WIN32
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     if (ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr) {
-        return reset ? "Error reading data: (10054) Connection reset by peer" : "Error reading data: (12030) ";
+        return reset ? "Error reading data: (10054) Connection reset by peer"
+                     : "Error reading data: (12030) ";
     }
     return "Error reading data: (12030) The connection with the server was terminated abnormally";
 #else
@@ -235,8 +236,7 @@ TEST_F(ProvisioningToolTest, NothingStarted) {
                                25);
     const Case cases[] = {
         {"neither client nor installer", std::nullopt, false, kSuccess},
-        {"refused key",
-         testing::HttpReply(200, "OK", {}, R"({"token":"a,b"})"), true,
+        {"refused key", testing::HttpReply(200, "OK", {}, R"({"token":"a,b"})"), true,
          R"({"log":[],"erro":{"class_erro":"EAccessKeyError","msg_erro":"The access key contains a character that is not allowed"}})"},
         {"failing key request", testing::HttpReply(500, "Internal Server Error", {}, "down"), true,
          R"({"log":[],"erro":{"class_erro":"ERESTException","msg_erro":"HTTP\/1.1 500 Internal Server Error"}})"},

@@ -50,8 +50,8 @@ std::u16string CaminhoInstalador(platform::Platform& sys, std::u16string_view pa
     return std::u16string(path_dir) + sys.process.PathSeparator() + u"rustdesk.exe";
 }
 
-void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_dir,
-                            std::u16string_view host, std::u16string_view key) {
+void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_dir, std::u16string_view host,
+                            std::u16string_view key) {
     const std::u16string config = ArgumentoConfiguracao(host, key);
     const std::u16string client = CaminhoClienteInstalado(sys);
     auto start_client = [&] {

@@ -10,7 +10,7 @@
 namespace vantrel::provisioning {
 
 inline constexpr char16_t kServiceName[] = u"RustDesk";
-inline constexpr std::uint32_t kServiceBudget = 20000;  // ms
+inline constexpr std::uint32_t kServiceBudget = 20000;     // ms
 inline constexpr std::uint32_t kAfterServicePause = 1000;  // ms
 
 // Refuses, with "EAccessKeyError", a key that could change the client's command
@@ -36,7 +36,7 @@ std::u16string CaminhoInstalador(platform::Platform& sys, std::u16string_view pa
 // branch A, or the installer started plainly when the installation left no
 // client. Branch C, neither there: nothing. Program paths are quoted. Every
 // start is visible and not waited for. Reports nothing.
-void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_dir,
-                            std::u16string_view host, std::u16string_view key);
+void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_dir, std::u16string_view host,
+                            std::u16string_view key);
 
 }  // namespace vantrel::provisioning

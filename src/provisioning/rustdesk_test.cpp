@@ -45,8 +45,7 @@ TEST(InstalaExecutaRustDeskTest, ClientInstalledIsConfiguredThenStarted) {
     f.fake.files.Put(kInstaller, "");  // not used when the client is there
     f.Install();
     EXPECT_EQ(f.fake.programs.started,
-              (std::vector<Started>{Start(Quote(kClient) + kConfig),
-                                    Start(Quote(kClient))}));
+              (std::vector<Started>{Start(Quote(kClient) + kConfig), Start(Quote(kClient))}));
     EXPECT_TRUE(f.fake.programs.service_queries.empty());
     EXPECT_EQ(f.fake.clock.slept, 0u);
 }
@@ -63,14 +62,30 @@ TEST(InstalaExecutaRustDeskTest, InstallerBesideTheExecutable) {
     const std::u16string installer = Quote(kInstaller);
     const std::u16string client = Quote(kClient);
     const Case cases[] = {
-        {"service comes up, client installed", true, 3,
-         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)}, 3, 3000},
-        {"service already up", true, 1,
-         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)}, 1, 1000},
-        {"service never up, client installed anyway", true, 0,
-         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)}, 21, 22000},
-        {"service up, no client: installer started plainly", false, 2,
-         {Start(installer + u" --silent-install"), Start(installer)}, 2, 2000},
+        {"service comes up, client installed",
+         true,
+         3,
+         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)},
+         3,
+         3000},
+        {"service already up",
+         true,
+         1,
+         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)},
+         1,
+         1000},
+        {"service never up, client installed anyway",
+         true,
+         0,
+         {Start(installer + u" --silent-install"), Start(client + kConfig), Start(client)},
+         21,
+         22000},
+        {"service up, no client: installer started plainly",
+         false,
+         2,
+         {Start(installer + u" --silent-install"), Start(installer)},
+         2,
+         2000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -96,7 +111,7 @@ TEST(InstalaExecutaRustDeskTest, InstallerBesideTheExecutable) {
 
 TEST(InstalaExecutaRustDeskTest, NothingToStart) {
     InstallFixture f;
-    f.fake.files.PutDirectory(kClient);  // a directory is not a client
+    f.fake.files.PutDirectory(kClient);               // a directory is not a client
     f.fake.files.Put(u"C:\\Work\\rustdesk.exe", "");  // the current directory does not count
     f.Install();
     EXPECT_TRUE(f.fake.programs.started.empty());
@@ -110,7 +125,8 @@ TEST(InstalaExecutaRustDeskTest, ClientPathFromTheEnvironment) {
         char16_t separator;
     };
     const Case cases[] = {
-        {u"C:\\Program Files", u"C:\\Program Files (x86)", u"C:\\Program Files\\RustDesk\\rustdesk.exe", u'\\'},
+        {u"C:\\Program Files", u"C:\\Program Files (x86)", u"C:\\Program Files\\RustDesk\\rustdesk.exe",
+         u'\\'},
         {u"", u"C:\\Programas", u"C:\\Programas\\RustDesk\\rustdesk.exe", u'\\'},
         {u"", u"", u"\\RustDesk\\rustdesk.exe", u'\\'},
         {u"", u"/opt/programs", u"/opt/programs/RustDesk/rustdesk.exe", u'/'},
@@ -164,9 +180,9 @@ TEST(ProvisioningRequestTest, KeyCharacters) {
         } else {
             const std::u16string client = Quote(kClient);
             EXPECT_EQ(f.fake.programs.started,
-                      (std::vector<Started>{
-                          Start(client + u" --config \"host=" + accesskey::ServerHost() + u",key=" + c.key + u"\""),
-                          Start(client)}));
+                      (std::vector<Started>{Start(client + u" --config \"host=" + accesskey::ServerHost() +
+                                                  u",key=" + c.key + u"\""),
+                                            Start(client)}));
             EXPECT_EQ(f.Output().find("erro"), std::string::npos) << f.Output();
         }
     }

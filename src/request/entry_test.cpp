@@ -44,7 +44,9 @@ TEST_F(EntryTest, NoArgumentsReadsNothing) {
     RunTool();
     EXPECT_EQ(console.opened, std::vector<std::u16string>{u"<stdout>"});
     EXPECT_EQ(console.stdout_bytes, R"({"log":[],"Msg":"Sucesso"})");
-    EXPECT_EQ(Log(), "|" + std::string("21/08/2025 14:03:07") + R"(| {"log":[],"Msg":"Sucesso"})" "\r\n");
+    EXPECT_EQ(Log(), "|" + std::string("21/08/2025 14:03:07") +
+                         R"(| {"log":[],"Msg":"Sucesso"})"
+                         "\r\n");
 }
 
 // A log that cannot be written: the report follows the result on the same line,

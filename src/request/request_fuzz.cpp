@@ -54,33 +54,30 @@ constexpr char16_t kRequestFile[] = u"C:\\Work\\request.json";
 void SetUp(Console& console, std::uint8_t options, const std::string& input) {
     const bool from_file = options & 1;
     switch ((options >> 1) & 3) {
-        case 0: console.ansi = 1252; break;
-        case 1: console.ansi = FakeConsole::kUtf8; break;
-        default: console.real_decode = true; break;
+    case 0: console.ansi = 1252; break;
+    case 1: console.ansi = FakeConsole::kUtf8; break;
+    default: console.real_decode = true; break;
     }
     if (from_file) {
         console.files.emplace_back(kRequestFile, input);
     } else {
         console.stdin_bytes = input;
         switch ((options >> 3) & 3) {
-            case 0: console.stdin_ending = {ReadResult::Status::End, 0, 0}; break;
-            case 1: console.stdin_ending = {ReadResult::Status::BrokenPipe, 0, 0}; break;
-            default:
-                console.stdin_ending = {ReadResult::Status::Error, 0,
-                                        static_cast<std::uint32_t>(options >> 5)};
-                break;
+        case 0: console.stdin_ending = {ReadResult::Status::End, 0, 0}; break;
+        case 1: console.stdin_ending = {ReadResult::Status::BrokenPipe, 0, 0}; break;
+        default:
+            console.stdin_ending = {ReadResult::Status::Error, 0, static_cast<std::uint32_t>(options >> 5)};
+            break;
         }
     }
 }
 
 // A read error ends standard input only when no byte 26 ended it before.
 bool ReadFails(std::uint8_t options, std::string_view input) {
-    return !(options & 1) && ((options >> 3) & 3) >= 2 &&
-           input.find('\x1A') == std::string_view::npos;
+    return !(options & 1) && ((options >> 3) & 3) >= 2 && input.find('\x1A') == std::string_view::npos;
 }
 
-void CheckLines(const std::vector<std::u16string>& lines, std::uint8_t options,
-                std::string_view input) {
+void CheckLines(const std::vector<std::u16string>& lines, std::uint8_t options, std::string_view input) {
     const std::string_view text = input.substr(0, input.find('\x1A'));
     const std::size_t lf = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     const bool rest = !text.empty() && text.back() != '\n';
@@ -116,8 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(!ReadFails(options, input), "a failed read gave lines");
             CheckLines(lines, options, input);
         } catch (const vantrel::Error& e) {
-            Check(ReadFails(options, input) && e.kind() == u"EInOutError",
-                  "an unexpected read failure");
+            Check(ReadFails(options, input) && e.kind() == u"EInOutError", "an unexpected read failure");
         }
     }
 
@@ -131,8 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vantrel::request::TPrincipal principal(sys, streams);
     try {
         principal.LerSolicitacao();
-        Check(principal.JsEntrada == nullptr ||
-                  principal.JsEntrada->kind() == vantrel::json::Kind::Object,
+        Check(principal.JsEntrada == nullptr || principal.JsEntrada->kind() == vantrel::json::Kind::Object,
               "a request that is no object");
     } catch (const vantrel::Error& e) {
         Check(e.kind() == (ReadFails(options, input) ? u"EInOutError" : u"EInvalidCast"),

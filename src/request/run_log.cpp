@@ -107,27 +107,21 @@ public:
     void Append(const std::u16string& line) {
         std::unique_ptr<File> file = Open();
         switch (Detect(Read(*file, 4))) {
-            case Encoding::Utf8:
-                AppendAtEnd(*file, Utf16ToUtf8(line));
-                break;
-            // Never written by this tool; the line goes in the file's own encoding
-            // so that the file stays readable as a whole.
-            case Encoding::Utf16Le:
-                AppendAtEnd(*file, Utf16Bytes(line, false));
-                break;
-            case Encoding::Utf16Be:
-                AppendAtEnd(*file, Utf16Bytes(line, true));
-                break;
-            case Encoding::Ansi: {
-                const platform::CodePage ansi = sys_.console.AnsiCodePage();
-                const std::string bytes = sys_.console.Encode(ansi, line);
-                if (Utf8ToUtf16(bytes) == line) {
-                    AppendAtEnd(*file, bytes);
-                } else {
-                    MoveToUtf8(*file, ansi, line);
-                }
-                break;
+        case Encoding::Utf8: AppendAtEnd(*file, Utf16ToUtf8(line)); break;
+        // Never written by this tool; the line goes in the file's own encoding
+        // so that the file stays readable as a whole.
+        case Encoding::Utf16Le: AppendAtEnd(*file, Utf16Bytes(line, false)); break;
+        case Encoding::Utf16Be: AppendAtEnd(*file, Utf16Bytes(line, true)); break;
+        case Encoding::Ansi: {
+            const platform::CodePage ansi = sys_.console.AnsiCodePage();
+            const std::string bytes = sys_.console.Encode(ansi, line);
+            if (Utf8ToUtf16(bytes) == line) {
+                AppendAtEnd(*file, bytes);
+            } else {
+                MoveToUtf8(*file, ansi, line);
             }
+            break;
+        }
         }
     }
 
@@ -205,8 +199,8 @@ private:
         if (created.status != OpenResult::Status::Opened) {
             FailFile(u"Cannot create file", scratch_, sys_.files.ErrorText(created.error));
         }
-        const bool written = created.file->Write(content).count == content.size() &&
-                             created.file->Flush() == 0;
+        const bool written =
+            created.file->Write(content).count == content.size() && created.file->Flush() == 0;
         created.file.reset();
         if (!written) {
             sys_.files.Remove(scratch_);

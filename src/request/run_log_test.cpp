@@ -40,7 +40,6 @@ std::string Printable(const std::string& bytes) { return ::testing::PrintToStrin
 // The fake platform's console has ANSI code page 1252, as Latin-1.
 class RunLogTest : public ::testing::Test, protected platform::FakePlatform {
 protected:
-
     const std::u16string log = u"C:\\Work\\LogVantrel.txt";
     const std::u16string scratch = u"C:\\Work\\LogVantrel.txt.tmp";
 
@@ -70,12 +69,9 @@ TEST_F(RunLogTest, DateAloneAtExactlyMidnight) {
         int hour, minute, second, millisecond;
         std::string date_time;
     } cases[] = {
-        {0, 0, 0, 0, "21/08/2025"},
-        {0, 0, 0, 1, "21/08/2025 00:00:00"},
-        {0, 0, 1, 0, "21/08/2025 00:00:01"},
-        {0, 1, 0, 0, "21/08/2025 00:01:00"},
-        {1, 0, 0, 0, "21/08/2025 01:00:00"},
-        {23, 59, 59, 999, "21/08/2025 23:59:59"},
+        {0, 0, 0, 0, "21/08/2025"},          {0, 0, 0, 1, "21/08/2025 00:00:00"},
+        {0, 0, 1, 0, "21/08/2025 00:00:01"}, {0, 1, 0, 0, "21/08/2025 00:01:00"},
+        {1, 0, 0, 0, "21/08/2025 01:00:00"}, {23, 59, 59, 999, "21/08/2025 23:59:59"},
     };
     for (const auto& c : cases) {
         files.nodes.clear();
@@ -124,8 +120,7 @@ TEST_F(RunLogTest, LongPathsAreRefusedOnOlderSystemsOnly) {
         process.current_directory = c.directory;
         const std::u16string path = c.directory + name;
         if (c.refused) {
-            ExpectFailure(u"EPathTooLongException",
-                          u"The specified path is too long\r\n[" + path + u"]");
+            ExpectFailure(u"EPathTooLongException", u"The specified path is too long\r\n[" + path + u"]");
             EXPECT_TRUE(files.nodes.empty());
             EXPECT_EQ(files.opens, 0);
         } else {
@@ -145,27 +140,25 @@ TEST_F(RunLogTest, EncodingOfTheLog) {
         std::u16string time;  // the line's time text
         std::string after;
     } cases[] = {
-        {"ASCII line, ANSI log: appended, nothing else changes", true, "caf\xE9\r\n", 1252,
-         u"14:03:07", "caf\xE9\r\n" + kLine},
-        {"Latin-1 letter: ANSI byte E9 is no UTF-8, the log moves to UTF-8", true,
-         "caf\xE9\r\n", 1252, u"14h03\u00E9",
+        {"ASCII line, ANSI log: appended, nothing else changes", true, "caf\xE9\r\n", 1252, u"14:03:07",
+         "caf\xE9\r\n" + kLine},
+        {"Latin-1 letter: ANSI byte E9 is no UTF-8, the log moves to UTF-8", true, "caf\xE9\r\n", 1252,
+         u"14h03\u00E9",
          std::string(kBom) + "caf\xC3\xA9\r\n|21/08/2025 14h03\xC3\xA9| " + kTextBytes + "\r\n"},
-        {"ANSI bytes that are UTF-8 for other text: moves to UTF-8", true, "x\r\n", 1252,
-         u"\u00C3\u00A9", std::string(kBom) + "x\r\n|21/08/2025 \xC3\x83\xC2\xA9| " + kTextBytes + "\r\n"},
+        {"ANSI bytes that are UTF-8 for other text: moves to UTF-8", true, "x\r\n", 1252, u"\u00C3\u00A9",
+         std::string(kBom) + "x\r\n|21/08/2025 \xC3\x83\xC2\xA9| " + kTextBytes + "\r\n"},
         {"no ANSI form at all: best-fit '?' does not give the line back", true, "x\r\n", 1252,
          u"\u5348\u5F8C 2:03:07",
          std::string(kBom) + "x\r\n|21/08/2025 \xE5\x8D\x88\xE5\xBE\x8C 2:03:07| " + kTextBytes + "\r\n"},
-        {"ANSI code page UTF-8: every line stays as it is", true, "x\r\n", 65001,
-         u"\u5348\u5F8C 2:03:07",
+        {"ANSI code page UTF-8: every line stays as it is", true, "x\r\n", 65001, u"\u5348\u5F8C 2:03:07",
          "x\r\n|21/08/2025 \xE5\x8D\x88\xE5\xBE\x8C 2:03:07| " + kTextBytes + "\r\n"},
         {"empty log, non-ASCII line", true, "", 1252, u"\u00E9",
          std::string(kBom) + "|21/08/2025 \xC3\xA9| " + kTextBytes + "\r\n"},
         {"no log, non-ASCII line", false, "", 1252, u"\u00E9",
          std::string(kBom) + "|21/08/2025 \xC3\xA9| " + kTextBytes + "\r\n"},
-        {"UTF-8 log: no second byte-order mark", true, std::string(kBom) + "x\r\n", 1252,
-         u"\u00E9", std::string(kBom) + "x\r\n|21/08/2025 \xC3\xA9| " + kTextBytes + "\r\n"},
-        {"UTF-8 log, ASCII line", true, std::string(kBom), 1252, u"14:03:07",
-         std::string(kBom) + kLine},
+        {"UTF-8 log: no second byte-order mark", true, std::string(kBom) + "x\r\n", 1252, u"\u00E9",
+         std::string(kBom) + "x\r\n|21/08/2025 \xC3\xA9| " + kTextBytes + "\r\n"},
+        {"UTF-8 log, ASCII line", true, std::string(kBom), 1252, u"14:03:07", std::string(kBom) + kLine},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -209,7 +202,7 @@ TEST_F(RunLogTest, OnceUtf8AlwaysUtf8) {
     clock.time_text = u"\u00E9";  // would be the single byte E9 in the ANSI form
     Log();
     EXPECT_EQ(Printable(files.Bytes(log)),
-              Printable(std::string(kBom) + "caf\xC3\xA9\r\n" +                          //
+              Printable(std::string(kBom) + "caf\xC3\xA9\r\n" +                           //
                         "|21/08/2025 \xE5\x8D\x88\xE5\xBE\x8C| " + kTextBytes + "\r\n" +  //
                         kLine +                                                           //
                         "|21/08/2025 \xC3\xA9| " + kTextBytes + "\r\n"));
@@ -227,10 +220,12 @@ TEST_F(RunLogTest, OpenAndCreateFailures) {
         {"existing log cannot be opened", [](FakeFileSystem& f) { f.open_error = 5; },
          u"Cannot open file " + where + u"Access is denied" + tail},
         {"log cannot be created",
-         [this](FakeFileSystem& f) { f.create_errors[log] = 5; f.nodes.erase(log); },
+         [this](FakeFileSystem& f) {
+             f.create_errors[log] = 5;
+             f.nodes.erase(log);
+         },
          u"Cannot create file " + where + u"Access is denied" + tail},
-        {"a directory of that name",
-         [this](FakeFileSystem& f) { f.PutDirectory(log); },
+        {"a directory of that name", [this](FakeFileSystem& f) { f.PutDirectory(log); },
          u"Cannot create file " + where + u"Access is denied" + tail},
     };
     for (const auto& c : cases) {
@@ -268,10 +263,9 @@ TEST_F(RunLogTest, FailedMoveToUtf8LeavesTheOldLogWhole) {
         std::u16string kind;
         std::u16string message;
     } cases[] = {
-        {"disk full while writing the converted log",
-         [this] { files.free_space = 20; }, u"EWriteError", u"Stream write error"},
-        {"converted log cannot be created",
-         [this] { files.create_errors[scratch] = 5; }, u"EInOutError",
+        {"disk full while writing the converted log", [this] { files.free_space = 20; }, u"EWriteError",
+         u"Stream write error"},
+        {"converted log cannot be created", [this] { files.create_errors[scratch] = 5; }, u"EInOutError",
          u"Cannot create file \"" + scratch + u"\". Access is denied\r\n[" + scratch + u"]"},
         {"replacement refused", [this] { files.replace_error = 5; }, u"EInOutError",
          u"Cannot create file \"" + log + u"\". Access is denied" + tail},
@@ -282,8 +276,7 @@ TEST_F(RunLogTest, FailedMoveToUtf8LeavesTheOldLogWhole) {
          },
          u"EInOutError",
          u"Cannot create file \"" + log +
-             u"\". The process cannot access the file because it is being used by another process" +
-             tail},
+             u"\". The process cannot access the file because it is being used by another process" + tail},
     };
     const std::string before = "caf\xE9 1\r\ncaf\xE9 2\r\n";
     for (const auto& c : cases) {
@@ -328,7 +321,8 @@ TEST_F(RunLogTest, HeldLogIsWaitedForThenFails) {
     ExpectFailure(u"EInOutError",
                   u"Cannot open file \"" + log +
                       u"\". The process cannot access the file because it is being used by another "
-                      u"process\r\n[" + log + u"]");
+                      u"process\r\n[" +
+                      log + u"]");
     EXPECT_GE(clock.slept, 2000u);
     EXPECT_LT(clock.slept, 2100u);
     EXPECT_EQ(files.Bytes(log), "earlier\r\n");
@@ -420,9 +414,7 @@ protected:
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    void Write(const std::string& bytes) const {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
+    void Write(const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(dir)) {
@@ -448,10 +440,9 @@ TEST_F(RunLogOnDiskTest, AppendsAndMovesToUtf8) {
     GravaLog(sys, kText);
     clock.time_text = u"\u00E9";
     GravaLog(sys, kText);
-    EXPECT_EQ(Printable(Bytes()),
-              Printable(std::string(kBom) + "caf\xC3\xA9\r\n" + kLine +
-                        "|21/08/2025 \xE5\x8D\x88\xE5\xBE\x8C| " + kTextBytes + "\r\n" +
-                        "|21/08/2025 \xC3\xA9| " + kTextBytes + "\r\n"));
+    EXPECT_EQ(Printable(Bytes()), Printable(std::string(kBom) + "caf\xC3\xA9\r\n" + kLine +
+                                            "|21/08/2025 \xE5\x8D\x88\xE5\xBE\x8C| " + kTextBytes + "\r\n" +
+                                            "|21/08/2025 \xC3\xA9| " + kTextBytes + "\r\n"));
     // Neither the converted copy nor the old log is left behind.
     EXPECT_EQ(Names(), std::vector<std::string>{"LogVantrel.txt"});
 }
@@ -492,7 +483,8 @@ TEST_F(RunLogOnDiskTest, ConcurrentRunsLoseNoLine) {
             platform::FakeProcess own_process = process;
             platform::FakeConsole own_console;
             RealPauses own_clock;
-            platform::Platform own = fakes.With(own_process, own_console, platform::RealFileSystem(), own_clock);
+            platform::Platform own =
+                fakes.With(own_process, own_console, platform::RealFileSystem(), own_clock);
             for (int i = 0; i < kLines; ++i) {
                 own_clock.time_text = (r == 0 && i == kLines / 2) ? u"\u5348" : u"t";
                 std::string text = "run " + std::to_string(r) + " line " + std::to_string(i);
@@ -535,7 +527,8 @@ TEST_F(RunLogOnDiskTest, UserSettingsOutsideTheAnsiCodePage) {
     platform::UserLocaleSetting pm(LOCALE_S2359, L"\u5348\u5F8C");
     ASSERT_TRUE(format.changed() && am.changed() && pm.changed());
     auto real_clock = platform::NewRealClock();
-    platform::Platform real = fakes.With(process, platform::RealConsole(), platform::RealFileSystem(), *real_clock);
+    platform::Platform real =
+        fakes.With(process, platform::RealConsole(), platform::RealFileSystem(), *real_clock);
     Write("caf\xE9\r\n");
     GravaLog(real, kText);
     const std::string bytes = Bytes();
@@ -552,7 +545,8 @@ TEST_F(RunLogOnDiskTest, UserSettingsOutsideTheAnsiCodePage) {
     platform::LocaleEnvironment environment("ja_JP.EUC-JP");
     ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr);
     auto real_clock = platform::NewRealClock();
-    platform::Platform real = fakes.With(process, platform::RealConsole(), platform::RealFileSystem(), *real_clock);
+    platform::Platform real =
+        fakes.With(process, platform::RealConsole(), platform::RealFileSystem(), *real_clock);
     Write("\xC6\xFC\r\n");  // U+65E5 in EUC-JP
     GravaLog(real, kText);
     std::setlocale(LC_ALL, "C");

@@ -9,22 +9,20 @@ namespace {
 
 constexpr char kCtrlZ = 26;
 
-[[noreturn]] void FailInput(std::u16string message) {
-    throw Error(u"EInOutError", std::move(message));
-}
+[[noreturn]] void FailInput(std::u16string message) { throw Error(u"EInOutError", std::move(message)); }
 
 }  // namespace
 
 std::u16string InputErrorText(std::uint32_t error) {
     switch (error) {
-        case 2: return u"File not found";
-        case 3: return u"Invalid filename";
-        case 4: return u"Too many open files";
-        case 5: return u"File access denied";
-        case 100: return u"Read beyond end of file";
-        case 101: return u"Disk full";
-        case 106: return u"Invalid numeric input";
-        default: return u"I/O error " + Ascii(std::to_string(error));
+    case 2: return u"File not found";
+    case 3: return u"Invalid filename";
+    case 4: return u"Too many open files";
+    case 5: return u"File access denied";
+    case 100: return u"Read beyond end of file";
+    case 101: return u"Disk full";
+    case 106: return u"Invalid numeric input";
+    default: return u"I/O error " + Ascii(std::to_string(error));
     }
 }
 
@@ -57,22 +55,19 @@ std::vector<std::u16string> StandardStreams::ReadLines() {
     for (bool more = true; more;) {
         platform::ReadResult r = in.reader->Read(buffer, sizeof buffer);
         switch (r.status) {
-            case platform::ReadResult::Status::Data: {
-                std::string_view chunk(buffer, r.count);
-                std::size_t z = chunk.find(kCtrlZ);
-                if (z != std::string_view::npos) {
-                    chunk = chunk.substr(0, z);
-                    more = false;
-                }
-                bytes.append(chunk);
-                break;
-            }
-            case platform::ReadResult::Status::End:
-            case platform::ReadResult::Status::BrokenPipe:
+        case platform::ReadResult::Status::Data: {
+            std::string_view chunk(buffer, r.count);
+            std::size_t z = chunk.find(kCtrlZ);
+            if (z != std::string_view::npos) {
+                chunk = chunk.substr(0, z);
                 more = false;
-                break;
-            case platform::ReadResult::Status::Error:
-                FailInput(InputErrorText(r.error));
+            }
+            bytes.append(chunk);
+            break;
+        }
+        case platform::ReadResult::Status::End:
+        case platform::ReadResult::Status::BrokenPipe: more = false; break;
+        case platform::ReadResult::Status::Error: FailInput(InputErrorText(r.error));
         }
     }
 

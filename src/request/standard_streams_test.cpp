@@ -28,17 +28,21 @@ TEST(StandardStreamsTest, LineRules) {
     } cases[] = {
         {"", {}},
         {"a", {u"a"}},
-        {"a\n", {u"a"}},                      // no extra empty line after a terminator
+        {"a\n", {u"a"}},  // no extra empty line after a terminator
         {"a\nb", {u"a", u"b"}},
         {"a\r\nb\r\n", {u"a", u"b"}},
-        {"a\r", {u"a"}},                      // a CR right before the end ends the line
-        {"a\rb", {u"ab"}},                    // a CR before anything else is dropped
+        {"a\r", {u"a"}},    // a CR right before the end ends the line
+        {"a\rb", {u"ab"}},  // a CR before anything else is dropped
         {"a\r\r\nb", {u"a", u"b"}},
         {"\n\n", {u"", u""}},
-        {"a\r\x1A" "b", {u"a"}},              // a CR before Ctrl-Z is a CR before the end
-        {"a\x1A\nb", {u"a"}},                 // nothing after the first byte 26
-        {"\x1A" "abc", {}},
-        {"caf\xE9\n", {u"caf\u00E9"}},        // decoded in the stream's code page
+        {"a\r\x1A"
+         "b",
+         {u"a"}},              // a CR before Ctrl-Z is a CR before the end
+        {"a\x1A\nb", {u"a"}},  // nothing after the first byte 26
+        {"\x1A"
+         "abc",
+         {}},
+        {"caf\xE9\n", {u"caf\u00E9"}},  // decoded in the stream's code page
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Lines(c.bytes), c.lines) << ::testing::PrintToString(c.bytes);
@@ -55,14 +59,10 @@ TEST(StandardStreamsTest, ReadAndOpenFailures) {
         bool at_open;
         std::u16string message;
     } cases[] = {
-        {6, true, u"I/O error 6"},
-        {2, false, u"File not found"},
-        {3, false, u"Invalid filename"},
-        {4, false, u"Too many open files"},
-        {5, false, u"File access denied"},
-        {100, false, u"Read beyond end of file"},
-        {101, false, u"Disk full"},
-        {106, false, u"Invalid numeric input"},
+        {6, true, u"I/O error 6"},         {2, false, u"File not found"},
+        {3, false, u"Invalid filename"},   {4, false, u"Too many open files"},
+        {5, false, u"File access denied"}, {100, false, u"Read beyond end of file"},
+        {101, false, u"Disk full"},        {106, false, u"Invalid numeric input"},
         {1117, false, u"I/O error 1117"},
     };
     for (const auto& c : cases) {
@@ -123,8 +123,9 @@ TEST(StandardStreamsTest, OutputIsOpenedOnceAndEncoded) {
     StandardStreams streams(console);
     EXPECT_TRUE(console.opened.empty());  // nothing is opened before its first use
     streams.Write(u"a\u00E9");
-    streams.Write(u"b\u4E00");            // no mapping: the code page's default character
-    EXPECT_EQ(console.stdout_bytes, "a\xE9" "b?");
+    streams.Write(u"b\u4E00");  // no mapping: the code page's default character
+    EXPECT_EQ(console.stdout_bytes, "a\xE9"
+                                    "b?");
     EXPECT_EQ(console.opened, std::vector<std::u16string>{u"<stdout>"});
 
     FakeConsole failing;

@@ -4,8 +4,7 @@
 
 namespace vantrel::testing {
 
-KeyService::KeyService(const std::string& body)
-    : proxy_(std::make_unique<ScopedUserProxy>(server_.port())) {
+KeyService::KeyService(const std::string& body) : proxy_(std::make_unique<ScopedUserProxy>(server_.port())) {
     Answer(HttpReply(200, "OK", {{"Content-Type", "application/json"}}, body));
 }
 

@@ -11,15 +11,15 @@
 namespace vantrel::testing {
 
 struct ProgramRun {
-    std::string program;             // path as the build gives it
-    std::vector<std::string> args;   // UTF-8
+    std::string program;               // path as the build gives it
+    std::vector<std::string> args;     // UTF-8
     std::optional<std::string> input;  // nullopt: standard input is closed
     // When set, standard input is this file or directory, opened for reading,
     // in place of `input`.
     std::optional<std::string> input_path;
-    std::string directory;           // working directory; empty: the current one
+    std::string directory;  // working directory; empty: the current one
     std::vector<std::pair<std::string, std::string>> environment;  // added or replaced
-    bool close_output = false;       // standard output is closed
+    bool close_output = false;                                     // standard output is closed
     // The child is killed when it runs longer than this; the result then says
     // timed_out.
     int timeout_ms = 120000;

@@ -1,17 +1,17 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
-#include <signal.h>
 #include <stdexcept>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "testing/run_program.h"
 
@@ -44,8 +44,10 @@ ProgramResult RunProgram(const ProgramRun& run) {
         } else {
             close(0);
         }
-        if (run.close_output) close(1);
-        else dup2(out[1], 1);
+        if (run.close_output)
+            close(1);
+        else
+            dup2(out[1], 1);
         dup2(err[1], 2);
         for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
         for (const auto& [name, value] : run.environment) setenv(name.c_str(), value.c_str(), 1);
@@ -100,7 +102,8 @@ ProgramResult RunProgram(const ProgramRun& run) {
             }
             break;
         }
-        const int wait_ms = result.timed_out ? 1000 : static_cast<int>(std::min<long long>(left.count(), 1000));
+        const int wait_ms =
+            result.timed_out ? 1000 : static_cast<int>(std::min<long long>(left.count(), 1000));
         Check(poll(fds, 3, wait_ms) >= 0 || errno == EINTR, "poll");
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR))) {

@@ -23,11 +23,11 @@ std::wstring Widen(const std::string& utf8) {
 
 std::string Narrow(const std::wstring& wide) {
     if (wide.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -154,8 +154,8 @@ ProgramResult RunProgram(const ProgramRun& run) {
     static std::mutex starting;
     std::unique_lock<std::mutex> start_lock(starting);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE in_read = nullptr, in_write = nullptr, out_read = nullptr, out_write = nullptr,
-           err_read = nullptr, err_write = nullptr;
+    HANDLE in_read = nullptr, in_write = nullptr, out_read = nullptr, out_write = nullptr, err_read = nullptr,
+           err_write = nullptr;
     Check(CreatePipe(&in_read, &in_write, &inherit, 0), "CreatePipe");
     Check(CreatePipe(&out_read, &out_write, &inherit, 0), "CreatePipe");
     Check(CreatePipe(&err_read, &err_write, &inherit, 0), "CreatePipe");
@@ -227,9 +227,8 @@ ProgramResult RunProgram(const ProgramRun& run) {
             const std::string& input = *run.input;
             DWORD done = 0;
             std::size_t sent = 0;
-            while (sent < input.size() &&
-                   WriteFile(in_write, input.data() + sent, static_cast<DWORD>(input.size() - sent),
-                             &done, nullptr))
+            while (sent < input.size() && WriteFile(in_write, input.data() + sent,
+                                                    static_cast<DWORD>(input.size() - sent), &done, nullptr))
                 sent += done;
         }
         CloseHandle(in_write);

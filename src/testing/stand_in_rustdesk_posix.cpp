@@ -58,9 +58,7 @@ void StartService(const std::string& self) {
     int null = open("/dev/null", O_RDWR);
     for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
     prctl(PR_SET_NAME, "RustDesk", 0, 0, 0);
-    {
-        std::ofstream(self + ".service") << getpid() << "\n";
-    }
+    { std::ofstream(self + ".service") << getpid() << "\n"; }
     std::this_thread::sleep_for(std::chrono::seconds(60));
     _exit(0);
 }
@@ -71,9 +69,7 @@ int main(int argc, char** argv) {
     const std::string self = OwnPath();
     std::string line;
     for (int i = 1; i < argc; ++i) line += std::string(i > 1 ? " [" : "[") + argv[i] + "]";
-    {
-        std::ofstream(self + ".log", std::ios::app) << line << "\n";
-    }
+    { std::ofstream(self + ".log", std::ios::app) << line << "\n"; }
     if (argc > 2 && std::strcmp(argv[1], "--sleep-ms") == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
     }

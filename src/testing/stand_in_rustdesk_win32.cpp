@@ -10,8 +10,8 @@
 //                      itself as the service "RustDesk" (started with
 //                      --service, which records nothing) and starts it. The
 //                      service stops when asked, or after 60 s.
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cwchar>
 #include <string>
@@ -20,11 +20,11 @@ namespace {
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                nullptr, nullptr);
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                nullptr);
     std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -35,8 +35,8 @@ std::wstring Variable(const wchar_t* name) {
 }
 
 void Append(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -75,9 +75,8 @@ void InstallService(const std::wstring& self) {
     command += self;
     command += L"\" --service";
     SC_HANDLE service = CreateServiceW(manager, L"RustDesk", L"RustDesk", SERVICE_ALL_ACCESS,
-                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                       SERVICE_ERROR_IGNORE, command.c_str(), nullptr, nullptr,
-                                       nullptr, nullptr, nullptr);
+                                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                       command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     if (service == nullptr) service = OpenServiceW(manager, L"RustDesk", SERVICE_ALL_ACCESS);
     if (service != nullptr) {
         StartServiceW(service, 0, nullptr);

@@ -55,7 +55,7 @@ ScopedUserProxy::ScopedUserProxy(int port) : saved_(std::make_unique<Saved>()) {
 }
 #else
 struct ScopedUserProxy::Saved {
-    std::vector<std::pair<std::string, std::optional<std::string>>> variables;
+    std::vector<std::pair<std::string, std::optional<std::string> > > variables;
 };
 
 ScopedUserProxy::ScopedUserProxy(int port) : saved_(std::make_unique<Saved>()) {

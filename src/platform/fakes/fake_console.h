@@ -95,8 +95,7 @@ public:
         OpenedStream s;
         for (const auto& [name, bytes] : files) {
             if (name == path) {
-                s.reader = std::make_unique<FakeReader>(
-                    bytes, ReadResult{ReadResult::Status::End, 0, 0});
+                s.reader = std::make_unique<FakeReader>(bytes, ReadResult{ReadResult::Status::End, 0, 0});
                 s.code_page = ansi;
                 return s;
             }

@@ -130,16 +130,16 @@ public:
 
     std::u16string ErrorText(ErrorCode error) override {
         switch (error) {
-            case kFileNotFound: return u"The system cannot find the file specified";
-            case kAccessDenied: return u"Access is denied";
-            case kSharingViolation:
-                return u"The process cannot access the file because it is being used by another process";
-            case kFileExists: return u"The file exists";
-            case kDiskFull: return u"There is not enough space on the disk";
-            default: {
-                std::string digits = std::to_string(error);
-                return u"Error " + std::u16string(digits.begin(), digits.end());
-            }
+        case kFileNotFound: return u"The system cannot find the file specified";
+        case kAccessDenied: return u"Access is denied";
+        case kSharingViolation:
+            return u"The process cannot access the file because it is being used by another process";
+        case kFileExists: return u"The file exists";
+        case kDiskFull: return u"There is not enough space on the disk";
+        default: {
+            std::string digits = std::to_string(error);
+            return u"Error " + std::u16string(digits.begin(), digits.end());
+        }
         }
     }
 
@@ -148,8 +148,7 @@ public:
 private:
     class FakeFile : public File {
     public:
-        FakeFile(FakeFileSystem& files, std::shared_ptr<Node> node)
-            : files_(files), node_(std::move(node)) {
+        FakeFile(FakeFileSystem& files, std::shared_ptr<Node> node) : files_(files), node_(std::move(node)) {
             ++node_->handles;
         }
         ~FakeFile() override { --node_->handles; }
@@ -158,9 +157,8 @@ private:
 
         IoResult Read(char* buffer, std::size_t size) override {
             if (files_.read_error != 0) return {0, files_.read_error};
-            std::size_t n = position_ < node_->bytes.size()
-                                ? std::min(size, node_->bytes.size() - position_)
-                                : 0;
+            std::size_t n =
+                position_ < node_->bytes.size() ? std::min(size, node_->bytes.size() - position_) : 0;
             std::memcpy(buffer, node_->bytes.data() + position_, n);
             position_ += n;
             return {n, 0};

@@ -49,7 +49,8 @@ public:
 private:
     class Loaded : public Library {
     public:
-        Loaded(std::map<std::string, void*> symbols, int& alive) : symbols_(std::move(symbols)), alive_(alive) {
+        Loaded(std::map<std::string, void*> symbols, int& alive)
+            : symbols_(std::move(symbols)), alive_(alive) {
             ++alive_;
         }
         ~Loaded() override { --alive_; }

@@ -25,8 +25,10 @@ public:
     std::u16string UpperCase(std::u16string_view text) override {
         std::u16string out(text);
         for (auto& c : out) {
-            if (c == u'i') c = upper_i;
-            else if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
+            if (c == u'i')
+                c = upper_i;
+            else if (c >= u'a' && c <= u'z')
+                c = static_cast<char16_t>(c - 32);
         }
         return out;
     }

@@ -25,8 +25,7 @@ public:
     }
 
     std::u16string ReadString(const std::u16string& path, const std::u16string& section,
-                              const std::u16string& key,
-                              const std::u16string& default_value) override {
+                              const std::u16string& key, const std::u16string& default_value) override {
         reads.push_back({path, section, key, default_value});
         auto it = values_.find({path, Fold(section), Fold(key)});
         const std::u16string& value = it == values_.end() ? default_value : it->second;

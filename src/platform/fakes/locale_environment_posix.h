@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 // glibc's newlocale keeps the search path it builds from LOCPATH and never frees
 // it; that is not this program's leak. Marked used: nothing here calls it, the
@@ -31,8 +31,10 @@ public:
     }
     ~LocaleEnvironment() {
         unsetenv("LOCPATH");
-        if (saved_) setenv("LC_ALL", saved_->c_str(), 1);
-        else unsetenv("LC_ALL");
+        if (saved_)
+            setenv("LC_ALL", saved_->c_str(), 1);
+        else
+            unsetenv("LC_ALL");
     }
     LocaleEnvironment(const LocaleEnvironment&) = delete;
     LocaleEnvironment& operator=(const LocaleEnvironment&) = delete;
@@ -43,9 +45,8 @@ public:
         static std::map<std::string, bool> built;
         auto known = built.find(source + "." + codeset);
         if (known != built.end()) return known->second;
-        std::string command = "mkdir -p " + Directory() + " && localedef -i " + source + " -f " +
-                              codeset + " " + Directory() + "/" + source + "." + codeset +
-                              " >/dev/null 2>&1";
+        std::string command = "mkdir -p " + Directory() + " && localedef -i " + source + " -f " + codeset +
+                              " " + Directory() + "/" + source + "." + codeset + " >/dev/null 2>&1";
         return built[source + "." + codeset] = std::system(command.c_str()) == 0;
     }
 
