@@ -18,7 +18,6 @@
 //   vantrel_bench_json generate <MB> <file>
 //
 // writes the document of that size, for looking closer (perf, heaptrack).
-#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +26,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include <rapidjson/document.h>

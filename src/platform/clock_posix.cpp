@@ -1,11 +1,11 @@
 // The clock on POSIX. The short date and long time formats are the locale's %x
 // and %X, under the LC_TIME category the environment names.
-#include <locale.h>
-#include <time.h>
 #include <cerrno>
 #include <clocale>
 #include <ctime>
 #include <cwchar>
+#include <locale.h>
+#include <time.h>
 
 #include "platform/clock.h"
 

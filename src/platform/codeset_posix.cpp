@@ -1,9 +1,9 @@
 #include "platform/codeset_posix.h"
 
-#include <iconv.h>
-#include <langinfo.h>
 #include <cerrno>
 #include <cstring>
+#include <iconv.h>
+#include <langinfo.h>
 
 #include "core/utf.h"
 

@@ -1,11 +1,11 @@
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cerrno>
 
-#include "core/utf.h"
 #include "platform/codeset_posix.h"
 #include "platform/console.h"
+#include "core/utf.h"
 
 namespace vantrel::platform {
 

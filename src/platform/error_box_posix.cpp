@@ -1,9 +1,9 @@
 // The error box on POSIX: the controlling terminal stands in for the modal box.
-#include <fcntl.h>
-#include <unistd.h>
 #include <cerrno>
 #include <cwctype>
+#include <fcntl.h>
 #include <string_view>
+#include <unistd.h>
 
 #include "platform/codeset_posix.h"
 #include "platform/error_box.h"

@@ -1,11 +1,11 @@
 // Files on POSIX. Windows' "others may read but not write" has no direct
 // equivalent here: writers of the log exclude each other with an exclusive lock
 // on the whole file, taken when the file is opened and held until it is closed.
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cerrno>
-#include <cstring>
 
 #include "platform/codeset_posix.h"
 #include "platform/files.h"

@@ -12,10 +12,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <cerrno>
 #endif
 
 namespace vantrel::platform {

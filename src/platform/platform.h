@@ -13,8 +13,8 @@
 #include "platform/http.h"
 #include "platform/libraries.h"
 #include "platform/process.h"
-#include "platform/profiles.h"
 #include "platform/programs.h"
+#include "platform/profiles.h"
 
 namespace vantrel::platform {
 

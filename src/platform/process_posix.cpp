@@ -1,10 +1,10 @@
-#include <limits.h>
-#include <unistd.h>
 #include <clocale>
 #include <csignal>
 #include <cwctype>
 #include <fstream>
 #include <iterator>
+#include <limits.h>
+#include <unistd.h>
 
 #include "platform/codeset_posix.h"
 #include "platform/process.h"

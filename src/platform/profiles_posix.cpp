@@ -1,10 +1,10 @@
 // Profile files on POSIX: a reader of the project's own that reads a file the way
 // GetPrivateProfileStringW does, so that a BANCO.INI written for the Windows tool
 // gives the same values here.
-#include <fcntl.h>
-#include <unistd.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <string_view>
+#include <unistd.h>
 
 #include "core/utf.h"
 #include "platform/codeset_posix.h"

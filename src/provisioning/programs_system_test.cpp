@@ -15,8 +15,8 @@
 #include "testing/run_program.h"
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 #endif
 
 namespace vantrel::platform {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fakes/fake_process.h"
 #include "request/entry.h"
+#include "platform/fakes/fake_process.h"
 
 namespace vantrel::request {
 namespace {

@@ -11,8 +11,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #endif
 

@@ -10,8 +10,8 @@
 //                      itself as the service "RustDesk" (started with
 //                      --service, which records nothing) and starts it. The
 //                      service stops when asked, or after 60 s.
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cwchar>
 #include <string>

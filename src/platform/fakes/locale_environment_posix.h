@@ -5,12 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 // glibc's newlocale keeps the search path it builds from LOCPATH and never frees
 // it; that is not this program's leak. Marked used: nothing here calls it, the
