@@ -1,12 +1,27 @@
-// The rules of the device identity over a fake registry and computer name.
+// The rules of the device identity over a fake registry and computer name, and
+// over the real platform.
 #include "accesskey/device_identity.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
-#include "accesskey/test_support.h"
-#include "platform/fakes/fake_device_identity.h"
+#ifdef _WIN32
+#include <windows.h>
+
+#include "testing/registry_value_win32.h"
+#else
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/device_identity_posix.h"
+#endif
+
+#include "core/utf.h"
+#include "testing/outcome.h"
+#include "testing/fake_device_identity.h"
 
 namespace vantrel::accesskey {
 namespace {
@@ -106,6 +121,96 @@ TEST(DeviceIdentityTest, MachineGuidThatGrowsBeforeItsReadFails) {
               Fails(u"ERegistryException", u"Failed to get data for 'MachineGuid'"));
     EXPECT_EQ(identity.open_keys, 0);
 }
+
+// ---- The rules over the real platform: the registry on Windows, the machine-id
+// file on POSIX.
+
+#ifdef _WIN32
+
+TEST(DeviceIdentitySystemTest, MachineGuidFromTheRegistry) {
+    vantrel::testing::ScopedRegistryValue value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography",
+                                                L"MachineGuid");
+    auto text = [](DWORD type, std::wstring_view t) {
+        return std::make_pair(
+            type, std::string(reinterpret_cast<const char*>(t.data()), t.size() * sizeof(wchar_t)) +
+                      std::string(2, '\0'));
+    };
+    struct Case {
+        const char* what;
+        std::pair<DWORD, std::string> data;
+        Outcome expected;
+    } cases[] = {
+        {"text", text(REG_SZ, L"6f1d3c2a-8b7e-4d5f-9a0b-1c2d3e4f5a6b"),
+         Ok(u"6f1d3c2a-8b7e-4d5f-9a0b-1c2d3e4f5a6b")},
+        {"expandable, kept unexpanded", text(REG_EXPAND_SZ, L"%SystemRoot%\\guid"),
+         Ok(u"%SystemRoot%\\guid")},
+        {"NUL inside", text(REG_SZ, std::wstring_view(L"abc\0def", 7)), Ok(u"abc")},
+        {"dword",
+         {REG_DWORD, std::string("\x07\0\0\0", 4)},
+         Fails(u"ERegistryException", u"Invalid data type for 'MachineGuid'")},
+        {"binary without data", {REG_BINARY, ""}, Ok(u"")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(value.Set(c.data.first, c.data.second));
+        EXPECT_EQ(vantrel::testing::Run([] { return LeMachineGuid(platform::RealDeviceIdentity()); }),
+                  c.expected);
+    }
+    ASSERT_TRUE(value.Remove());
+    EXPECT_EQ(LeMachineGuid(platform::RealDeviceIdentity()), u"");
+}
+
+TEST(DeviceIdentitySystemTest, ComputerName) {
+    std::u16string name = LeNomeComputador(platform::RealDeviceIdentity());
+    EXPECT_FALSE(name.empty());
+    const wchar_t* environment = _wgetenv(L"COMPUTERNAME");
+    ASSERT_NE(environment, nullptr);
+    EXPECT_EQ(name, std::u16string(reinterpret_cast<const char16_t*>(environment)));
+}
+
+#else
+
+TEST(DeviceIdentitySystemTest, MachineIdFileStandsInForTheRegistry) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("vantrel-machine-id-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    struct Case {
+        std::optional<std::string> content;  // nullopt: no file
+        std::u16string expected;
+    } cases[] = {
+        {"3d1219c7c4c5404aaa1f6d2a48adfda4\n", u"3d1219c7c4c5404aaa1f6d2a48adfda4"},
+        {"first\r\nsecond\n", u"first"},
+        {"caf\xC3\xA9", u"caf\u00E9"},
+        {"", u""},
+        {"\n", u""},
+        {std::string("ab\0cd\n", 6), u"ab"},
+        {std::nullopt, u""},
+    };
+    for (const auto& c : cases) {
+        const fs::path file = dir / "machine-id";
+        fs::remove(file);
+        if (c.content) std::ofstream(file, std::ios::binary) << *c.content;
+        auto identity = platform::NewPosixDeviceIdentity(file.string());
+        EXPECT_EQ(LeMachineGuid(*identity), c.expected) << (c.content ? *c.content : "(no file)");
+    }
+    // A file that cannot be read gives the empty text too.
+    auto unreadable = platform::NewPosixDeviceIdentity(dir.string());
+    EXPECT_EQ(LeMachineGuid(*unreadable), u"");
+    fs::remove_all(dir);
+
+    std::ifstream real("/etc/machine-id");
+    std::string first;
+    std::getline(real, first);
+    EXPECT_EQ(LeMachineGuid(platform::RealDeviceIdentity()), Utf8ToUtf16(first));
+}
+
+TEST(DeviceIdentitySystemTest, ComputerNameIsTheHostName) {
+    char host[256] = {};
+    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    EXPECT_EQ(LeNomeComputador(platform::RealDeviceIdentity()), Utf8ToUtf16(host));
+}
+
+#endif
 
 }  // namespace
 }  // namespace vantrel::accesskey

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "accesskey/cookies.h"
-#include "accesskey/test_support.h"
-#include "platform/fakes/fake_http.h"
+#include "testing/outcome.h"
+#include "testing/fake_http.h"
 
 namespace vantrel::accesskey {
 namespace {

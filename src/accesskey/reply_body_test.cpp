@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "accesskey/test_support.h"
+#include "testing/compress.h"
+#include "testing/outcome.h"
 
 namespace vantrel::accesskey {
 namespace {

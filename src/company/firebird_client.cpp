@@ -13,15 +13,6 @@
 
 namespace vantrel::company {
 
-#ifdef _WIN32
-const char16_t* const kClientLibraryNames[2] = {u"fbclient.dll", u"fbembed.dll"};
-constexpr char16_t kLibraryPlace[] = u"on the library search path or in the executable's folder";
-#else
-const char16_t* const kClientLibraryNames[2] = {u"libfbclient.so.2", u"libfbclient.so"};
-constexpr char16_t kLibraryPlace[] =
-    u"in the system's library folders or on the library search path (LD_LIBRARY_PATH)";
-#endif
-
 // The processor architecture this program is built for, which the library must
 // share.
 #if defined(__i386__) || defined(_M_IX86)

@@ -12,8 +12,10 @@
 
 namespace vantrel::company {
 
-// The file names tried, in order.
+// The file names tried, in order, and where the library belongs: the
+// platform's own (firebird_library_win32.cpp, firebird_library_posix.cpp).
 extern const char16_t* const kClientLibraryNames[2];
+extern const char16_t kLibraryPlace[];
 
 // Kind names of the failures this client raises.
 inline constexpr char16_t kClientErrorKind[] = u"EIBNativeException";  // reported by the client library

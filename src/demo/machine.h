@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "company/firebird_fixture.h"
+#include "testing/firebird_fixture.h"
 #include "testing/key_service.h"
 #include "testing/run_program.h"
 

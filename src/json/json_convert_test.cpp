@@ -1,7 +1,7 @@
 // Conversions to text and to integer, and the integer-text rule.
 #include <climits>
 
-#include "json/json_test_support.h"
+#include "testing/json_text.h"
 
 namespace vantrel::json {
 namespace {

@@ -2,7 +2,7 @@
 #include <climits>
 #include <string>
 
-#include "json/json_test_support.h"
+#include "testing/json_text.h"
 
 namespace vantrel::json {
 namespace {

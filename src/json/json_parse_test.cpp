@@ -1,7 +1,7 @@
 // The parse: which texts are accepted, what tree they give, and which are refused.
 #include <string>
 
-#include "json/json_test_support.h"
+#include "testing/json_text.h"
 
 namespace vantrel::json {
 namespace {

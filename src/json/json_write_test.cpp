@@ -1,5 +1,5 @@
 // The compact text form and its two escape options.
-#include "json/json_test_support.h"
+#include "testing/json_text.h"
 
 namespace vantrel::json {
 namespace {

@@ -9,11 +9,11 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "platform/fakes/user_locale_win32.h"
+#include "testing/user_locale_win32.h"
 #else
 #include <clocale>
 
-#include "platform/fakes/locale_environment_posix.h"
+#include "testing/locale_environment_posix.h"
 #endif
 
 namespace vantrel::platform {

@@ -5,8 +5,8 @@
 #include <limits>
 #include <stdexcept>
 
-#include "platform/fakes/fake_clock.h"
-#include "platform/fakes/fake_programs.h"
+#include "testing/fake_clock.h"
+#include "testing/fake_programs.h"
 #include "provisioning/launcher.h"
 
 namespace vantrel::provisioning {

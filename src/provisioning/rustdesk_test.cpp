@@ -1,16 +1,13 @@
-// The install-configure-start step and the provisioning request around it, on
-// a fake platform: the branches with their exact command lines, the key rules,
-// and what a failure before the step leaves started.
+// The install-configure-start step on a fake platform: the branches with their
+// exact command lines.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "accesskey/access_key.h"
 #include "core/utf.h"
-#include "platform/fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "provisioning/rustdesk.h"
-#include "request/entry.h"
 
 namespace vantrel::provisioning {
 namespace {
@@ -138,84 +135,6 @@ TEST(InstalaExecutaRustDeskTest, ClientPathFromTheEnvironment) {
         fake.programs.environment[u"ProgramFiles"] = c.files;
         EXPECT_EQ(CaminhoClienteInstalado(fake.sys), c.path) << Utf16ToUtf8(c.path);
     }
-}
-
-// A whole provisioning request (no arguments: kind 0) on a fake platform whose
-// access-key service answers `reply`, with the client installed.
-struct RequestFixture {
-    platform::FakePlatform fake;
-    explicit RequestFixture(std::string reply) {
-        fake.programs.environment[u"ProgramW6432"] = u"C:\\Program Files";
-        fake.files.Put(kClient, "");
-        fake.http.script = {platform::FakeHttpTransport::Reply(200, u"OK", {}, std::move(reply))};
-    }
-    int Run() { return request::Run(fake.sys); }
-    std::string Output() const { return fake.console.stdout_bytes; }
-};
-
-TEST(ProvisioningRequestTest, KeyCharacters) {
-    struct Case {
-        const char* reply;
-        const char16_t* key;  // as the client's configuration gets it; null: refused
-    };
-    const Case cases[] = {
-        {R"({"token":"abc DEF+/=~\u00e9"})", u"abc DEF+/=~\u00e9"},
-        {R"({"token":""})", u""},
-        {R"({"token":"a\"b"})", nullptr},
-        {R"({"token":"a\\"})", nullptr},
-        {R"({"token":"a,key=x"})", nullptr},
-        {R"({"token":"a\u0001"})", nullptr},
-        {R"({"token":"a\nb"})", nullptr},
-        {R"({"token":"a\u007f"})", nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.reply);
-        RequestFixture f(c.reply);
-        f.Run();
-        if (c.key == nullptr) {
-            EXPECT_TRUE(f.fake.programs.started.empty());
-            EXPECT_NE(f.Output().find(R"("class_erro":"EAccessKeyError")"), std::string::npos) << f.Output();
-            EXPECT_NE(f.Output().find("The access key contains a character that is not allowed"),
-                      std::string::npos);
-        } else {
-            const std::u16string client = Quote(kClient);
-            EXPECT_EQ(f.fake.programs.started,
-                      (std::vector<Started>{Start(client + u" --config \"host=" + accesskey::ServerHost() +
-                                                  u",key=" + c.key + u"\""),
-                                            Start(client)}));
-            EXPECT_EQ(f.Output().find("erro"), std::string::npos) << f.Output();
-        }
-    }
-}
-
-TEST(ProvisioningRequestTest, FailedKeyRequestStartsNothing) {
-    RequestFixture f("");
-    f.fake.http.script = {platform::FakeHttpTransport::Failure(u"Error sending data: (12029) refused")};
-    f.Run();
-    EXPECT_TRUE(f.fake.programs.started.empty());
-    EXPECT_NE(f.Output().find("(12029) refused"), std::string::npos) << f.Output();
-}
-
-TEST(ProvisioningRequestTest, UnreadableMachineIdAsksNothingAndStartsNothing) {
-    RequestFixture f(R"({"token":"k"})");
-    f.fake.identity.keys[u"SOFTWARE\\Microsoft\\Cryptography"][u"MachineGuid"] =
-        platform::FakeDeviceIdentity::Text(platform::kRegSz, u"G");
-    f.fake.identity.value_grows = true;
-    f.Run();
-    EXPECT_TRUE(f.fake.http.requests.empty());
-    EXPECT_TRUE(f.fake.programs.started.empty());
-    EXPECT_NE(f.Output().find(R"("class_erro":"ERegistryException")"), std::string::npos) << f.Output();
-}
-
-TEST(ProvisioningRequestTest, FailedCompanyLookupGoesOnWithoutTheTaxId) {
-    RequestFixture f(R"({"token":"k"})");
-    f.fake.files.Put(u"C:\\Work\\BANCO.INI", "");
-    f.fake.profiles.Set(u"C:\\Work\\BANCO.INI", u"CONFIG", u"BASE", u"C:\\ERP\\DADOS.FDB");
-    f.Run();
-    EXPECT_EQ(f.fake.error_box.shown.size(), 1u);  // no client library here
-    ASSERT_EQ(f.fake.http.requests.size(), 1u);
-    EXPECT_NE(f.fake.http.requests[0].target.find(u"?cnpj=&"), std::u16string::npos);
-    EXPECT_EQ(f.fake.programs.started.size(), 2u);
 }
 
 }  // namespace

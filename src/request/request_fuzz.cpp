@@ -20,7 +20,7 @@
 
 #include "core/error.h"
 #include "json/json.h"
-#include "platform/fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 #include "request/principal.h"
 #include "request/standard_streams.h"
 

@@ -14,14 +14,14 @@
 
 #include "core/error.h"
 #include "core/utf.h"
-#include "platform/fakes/fake_platform.h"
+#include "testing/fake_platform.h"
 
 #ifdef _WIN32
-#include "platform/fakes/user_locale_win32.h"
+#include "testing/user_locale_win32.h"
 #else
 #include <clocale>
 
-#include "platform/fakes/locale_environment_posix.h"
+#include "testing/locale_environment_posix.h"
 #endif
 
 namespace vantrel::request {

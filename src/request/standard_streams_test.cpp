@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
-#include "platform/fakes/fake_console.h"
+#include "testing/fake_console.h"
 
 namespace vantrel::request {
 namespace {

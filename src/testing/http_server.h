@@ -4,6 +4,8 @@
 // then closes the connection. Every wait it makes is bounded.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>

@@ -6,6 +6,8 @@
 // http_proxy variable in the environment the child is given.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <memory>
 #include <string>
 #include <utility>

@@ -2,6 +2,8 @@
 // its absence) is put back when the object goes.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <windows.h>
 
 #include <optional>

@@ -3,6 +3,8 @@
 // standard output and standard error bytes out.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <optional>
 #include <string>
 #include <utility>

@@ -6,6 +6,8 @@
 // process's environment, which children inherit. Restored on destruction.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <memory>
 
 namespace vantrel::testing {

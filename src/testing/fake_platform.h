@@ -2,16 +2,18 @@
 // to end in memory. Each fake is a public member to set up and inspect.
 #pragma once
 
-#include "platform/fakes/fake_clock.h"
-#include "platform/fakes/fake_console.h"
-#include "platform/fakes/fake_device_identity.h"
-#include "platform/fakes/fake_error_box.h"
-#include "platform/fakes/fake_files.h"
-#include "platform/fakes/fake_http.h"
-#include "platform/fakes/fake_libraries.h"
-#include "platform/fakes/fake_process.h"
-#include "platform/fakes/fake_profiles.h"
-#include "platform/fakes/fake_programs.h"
+#include "testing/test_only.h"
+
+#include "testing/fake_clock.h"
+#include "testing/fake_console.h"
+#include "testing/fake_device_identity.h"
+#include "testing/fake_error_box.h"
+#include "testing/fake_files.h"
+#include "testing/fake_http.h"
+#include "testing/fake_libraries.h"
+#include "testing/fake_process.h"
+#include "testing/fake_profiles.h"
+#include "testing/fake_programs.h"
 #include "platform/platform.h"
 
 namespace vantrel::platform {

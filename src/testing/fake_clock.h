@@ -3,6 +3,8 @@
 // its millisecond counter.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <cstdio>
 #include <functional>
 #include <string>

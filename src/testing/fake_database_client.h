@@ -3,6 +3,8 @@
 // that ended (rolled back and detached).
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <functional>
 #include <memory>
 #include <optional>

@@ -1,11 +1,10 @@
-// The real console and process implementations, on the platform they are built for.
+// The real process: what it knows of itself, and casing under the thread's locale.
+#include "platform/process.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdlib>
-
-#include "platform/console.h"
-#include "platform/process.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,7 +13,7 @@
 namespace vantrel::platform {
 namespace {
 
-TEST(SystemTest, ProcessKnowsItself) {
+TEST(ProcessTest, ProcessKnowsItself) {
     Process& process = RealProcess();
     std::u16string exe = process.ExecutablePath();
     EXPECT_NE(exe.find(u"platform_test"), std::u16string::npos);
@@ -24,16 +23,7 @@ TEST(SystemTest, ProcessKnowsItself) {
 }
 
 #ifdef _WIN32
-TEST(SystemTest, AnsiCodePageRoundTrip) {
-    Console& console = RealConsole();
-    EXPECT_EQ(console.Decode(1252, "caf\xE9"), u"caf\u00E9");
-    EXPECT_EQ(console.Encode(1252, u"caf\u00E9"), "caf\xE9");
-    // No exact mapping: the best fit (A for A with macron) or the default character.
-    EXPECT_EQ(console.Encode(1252, u"\u0100\u4E00"), "A?");
-    EXPECT_EQ(console.Decode(65001, "\xFF"), u"\uFFFD");
-}
-
-TEST(SystemTest, TurkishCasingDoesNotMakeTheModeWord) {
+TEST(ProcessTest, TurkishCasingDoesNotMakeTheModeWord) {
     Process& process = RealProcess();
     LCID saved = GetThreadLocale();
     SetThreadLocale(MAKELCID(0x041F, SORT_DEFAULT));  // Turkish
@@ -42,19 +32,7 @@ TEST(SystemTest, TurkishCasingDoesNotMakeTheModeWord) {
     EXPECT_EQ(upper, u"STD\u0130N");
 }
 #else
-TEST(SystemTest, LocaleCodesetIsTheCodePage) {
-    Console& console = RealConsole();
-    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-    EXPECT_EQ(console.Decode(0, "caf\xC3\xA9"), u"caf\u00E9");
-    EXPECT_EQ(console.Encode(0, u"caf\u00E9"), "caf\xC3\xA9");
-    EXPECT_EQ(console.Decode(0, "a\xFF"), u"a\uFFFD");
-
-    ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
-    EXPECT_EQ(console.Decode(0, "caf\xE9"), u"caf\uFFFD");  // not ASCII: does not decode
-    EXPECT_EQ(console.Encode(0, u"caf\u00E9"), "caf?");
-}
-
-TEST(SystemTest, TurkishCasingDoesNotMakeTheModeWord) {
+TEST(ProcessTest, TurkishCasingDoesNotMakeTheModeWord) {
     // A Turkish locale built for this test alone.
     std::string dir = ::testing::TempDir() + "vantrel-locales";
     std::string cmd =

@@ -3,6 +3,8 @@
 // replacement. Error numbers and texts are Windows' own.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <algorithm>
 #include <cstring>
 #include <map>

@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "testing/key_service.h"
 #include "testing/run_program.h"
+#include "testing/tool_fixture.h"
 
 #ifdef _WIN32
-#include "platform/fakes/user_locale_win32.h"
+#include "testing/user_locale_win32.h"
 #else
-#include "platform/fakes/locale_environment_posix.h"
+#include "testing/locale_environment_posix.h"
 #endif
 
 namespace vantrel {
@@ -33,18 +33,13 @@ const std::string kIoError104 =
 
 const std::string kWriteError = "EWriteError: Stream write error\r\n";
 
-class ToolTest : public ::testing::Test {
+class ToolTest : public testing::ToolFixture {
 protected:
+    ToolTest() : ToolFixture(VANTREL_EXE) {}
+
     ProgramRun Prepare(std::vector<std::string> args, std::optional<std::string> input = std::nullopt) {
-        ProgramRun run;
-        run.program = VANTREL_EXE;
-        run.args = std::move(args);
+        ProgramRun run = ToolFixture::Prepare(std::move(args));
         run.input = std::move(input);
-        run.directory = dir.path();
-        // The POSIX port reads requests in the locale's codeset; pin it.
-        run.environment = {{"LC_ALL", "C"}};
-        // Kind 0 asks for the access key; nothing is installed, so nothing starts.
-        for (auto& variable : key_service.Environment()) run.environment.push_back(variable);
         return run;
     }
 
@@ -54,22 +49,9 @@ protected:
         run.close_output = close_output;
         return testing::RunProgram(run);
     }
-
-    std::string Log() { return testing::ReadFileBytes(dir.File("LogVantrel.txt")); }
-
-    testing::TempDir dir;
-    testing::KeyService key_service{R"({"token":"k"})"};
 };
 
-// The log holds one line per run: "|", the date-time text, "| ", the result, CR LF.
-void ExpectLogLines(const std::string& log, const std::vector<std::string>& results) {
-    std::string pattern;
-    for (const auto& r : results) {
-        pattern += R"(\|[^|\r\n]+\| )" +
-                   std::regex_replace(r, std::regex(R"([\\^$.|?*+()\[\]{}])"), R"(\$&)") + "\r\n";
-    }
-    EXPECT_TRUE(std::regex_match(log, std::regex(pattern))) << log;
-}
+using testing::ExpectLogLines;
 
 TEST_F(ToolTest, RequestOnStandardInputIsAnsweredAndLogged) {
     ProgramResult r = Run({"x"}, R"({"solicitacao":1})");

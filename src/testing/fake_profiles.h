@@ -2,6 +2,8 @@
 // key, names matched without regard to ASCII letter case.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <map>
 #include <string>
 #include <tuple>

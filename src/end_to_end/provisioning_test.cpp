@@ -17,12 +17,12 @@
 #include <thread>
 #include <vector>
 
-#include "testing/key_service.h"
 #include "testing/run_program.h"
+#include "testing/tool_fixture.h"
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "company/firebird_fixture.h"
+#include "testing/firebird_fixture.h"
 #endif
 
 namespace vantrel {
@@ -79,9 +79,9 @@ void Copy(const std::string& from, const std::string& to) {
     fs::copy_file(fs::u8path(from), fs::u8path(to), fs::copy_options::overwrite_existing);
 }
 
-class ProvisioningToolTest : public ::testing::Test {
+class ProvisioningToolTest : public testing::ToolFixture {
 protected:
-    ProvisioningToolTest() {
+    ProvisioningToolTest() : ToolFixture(VANTREL_EXE, R"({"token":"Key+/=9"})") {
         Copy(VANTREL_EXE, app + kSep + kTool);
         fs::create_directories(fs::u8path(work));
         EXPECT_FALSE(fs::exists(fs::u8path(client_folder))) << client_folder;
@@ -126,17 +126,16 @@ protected:
 #endif
     }
 
-    ProgramResult Run(std::vector<std::pair<std::string, std::string>> environment = {}) {
-        testing::ProgramRun run;
+    ProgramResult Run(const testing::Environment& environment = {}) {
+        testing::Environment all;
+#ifndef _WIN32
+        all.push_back({"ProgramW6432", programs});
+        all.push_back({"ProgramFiles", ""});
+#endif
+        all.insert(all.end(), environment.begin(), environment.end());
+        testing::ProgramRun run = Prepare({}, all);
         run.program = app + kSep + kTool;
         run.directory = work;
-        run.environment = {{"LC_ALL", "C"}};
-#ifndef _WIN32
-        run.environment.push_back({"ProgramW6432", programs});
-        run.environment.push_back({"ProgramFiles", ""});
-#endif
-        for (auto& variable : key_service.Environment()) run.environment.push_back(variable);
-        run.environment.insert(run.environment.end(), environment.begin(), environment.end());
         run.detach_terminal = true;  // a box goes to standard error
         run.timeout_ms = 60000;
         return testing::RunProgram(run);
@@ -151,14 +150,12 @@ protected:
         return text;
     }
 
-    testing::TempDir dir;
     const std::string app = dir.File("app");
     const std::string work = dir.File("work");
     const std::string programs = ProgramFolder(dir);
     const std::string installer = app + kSep + "rustdesk.exe";
     const std::string client_folder = programs + kSep + "RustDesk";
     const std::string client = client_folder + kSep + "rustdesk.exe";
-    testing::KeyService key_service{R"({"token":"Key+/=9"})"};
 };
 
 TEST_F(ProvisioningToolTest, ClientInstalledIsConfiguredAndStarted) {

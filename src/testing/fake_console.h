@@ -2,6 +2,8 @@
 // page (code page 65001 is UTF-8), for unit tests.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <algorithm>
 #include <memory>
 #include <string>

@@ -3,6 +3,8 @@
 // length of a scope.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>

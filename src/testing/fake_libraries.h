@@ -2,6 +2,8 @@
 // failures with the system's error number and text.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <map>
 #include <memory>
 #include <string>

@@ -3,6 +3,8 @@
 // changes between its size query and its read, and a count of open keys.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <map>
 #include <optional>
 #include <set>

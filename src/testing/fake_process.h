@@ -1,6 +1,8 @@
 // A process with settable arguments, paths and casing, for unit tests.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <string>
 #include <vector>
 

@@ -7,10 +7,10 @@
 #include <regex>
 #include <string>
 
-#include "testing/key_service.h"
 #include "testing/run_program.h"
+#include "testing/tool_fixture.h"
 #ifndef _WIN32
-#include "company/firebird_fixture.h"
+#include "testing/firebird_fixture.h"
 #endif
 
 namespace vantrel {
@@ -21,16 +21,12 @@ using testing::ProgramRun;
 
 const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
 
-class CompanyToolTest : public ::testing::Test {
+class CompanyToolTest : public testing::ToolFixture {
 protected:
-    ProgramResult Run(std::vector<std::pair<std::string, std::string>> environment = {}) {
-        ProgramRun run;
-        run.program = VANTREL_EXE;
-        run.directory = dir.path();
-        run.environment = {{"LC_ALL", "C"}};
-        run.environment.insert(run.environment.end(), environment.begin(), environment.end());
-        // Kind 0 asks for the access key; nothing is installed, so nothing starts.
-        for (auto& variable : key_service.Environment()) run.environment.push_back(variable);
+    CompanyToolTest() : ToolFixture(VANTREL_EXE) {}
+
+    ProgramResult Run(const testing::Environment& environment = {}) {
+        ProgramRun run = Prepare({}, environment);
         // No terminal: the box goes to standard error and does not wait.
         run.detach_terminal = true;
         run.timeout_ms = 120000;
@@ -38,16 +34,7 @@ protected:
     }
 
     // The run log holds exactly one line, with the result.
-    void ExpectLoggedOnce(const std::string& result) {
-        const std::string log = testing::ReadFileBytes(dir.File("LogVantrel.txt"));
-        EXPECT_TRUE(std::regex_match(
-            log, std::regex(R"(\|[^|\r\n]+\| )" +
-                            std::regex_replace(result, std::regex(R"([{}\[\]])"), R"(\$&)") + "\r\n")))
-            << log;
-    }
-
-    testing::TempDir dir;
-    testing::KeyService key_service{R"({"token":"k"})"};
+    void ExpectLoggedOnce(const std::string& result) { testing::ExpectLogLines(Log(), {result}); }
 };
 
 TEST_F(CompanyToolTest, WithoutSettingsFileNothingIsLookedUp) {

@@ -3,6 +3,8 @@
 // script runs out).
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <string>
 #include <vector>
 

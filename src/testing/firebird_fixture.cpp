@@ -1,4 +1,4 @@
-#include "company/firebird_fixture.h"
+#include "testing/firebird_fixture.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

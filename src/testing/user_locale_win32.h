@@ -3,6 +3,8 @@
 // the old value back afterwards. Windows (and Wine) only.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <windows.h>
 
 #include <string>

@@ -2,6 +2,8 @@
 // query, and set environment variables.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <functional>
 #include <map>
 #include <string>

@@ -1,6 +1,8 @@
 // An error box that records what it shows and returns at once, for unit tests.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <string>
 #include <vector>
 

@@ -9,6 +9,8 @@
 // a free loopback port, started and stopped by the tests, with bounded waits.
 #pragma once
 
+#include "testing/test_only.h"
+
 #include <string>
 #include <utility>
 #include <vector>
