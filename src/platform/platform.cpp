@@ -4,7 +4,7 @@ namespace vantrel::platform {
 
 Platform& System() {
     static Platform real{RealProcess(),       RealConsole(),   RealFileSystem(), RealClock(),
-                         RealProfiles(),      RealLibraries(), RealErrorBox(),   RealDeviceIdentity(),
+                         RealProfiles(),      RealLibraries(), RealErrorBox(),   RealMachineIdentity(),
                          RealHttpTransport(), RealPrograms()};
     return real;
 }

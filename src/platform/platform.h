@@ -7,7 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/console.h"
-#include "platform/device_identity.h"
+#include "platform/machine_identity.h"
 #include "platform/error_box.h"
 #include "platform/files.h"
 #include "platform/http.h"
@@ -26,7 +26,7 @@ struct Platform {
     Profiles& profiles;
     Libraries& libraries;
     ErrorBox& error_box;
-    DeviceIdentity& identity;
+    MachineIdentity& identity;
     HttpTransport& http;
     Programs& programs;
 };

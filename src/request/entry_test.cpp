@@ -163,9 +163,7 @@ TEST(ProvisioningRequestTest, FailedKeyRequestStartsNothing) {
 
 TEST(ProvisioningRequestTest, UnreadableMachineIdAsksNothingAndStartsNothing) {
     RequestFixture f(R"({"token":"k"})");
-    f.fake.identity.keys[u"SOFTWARE\\Microsoft\\Cryptography"][u"MachineGuid"] =
-        platform::FakeDeviceIdentity::Text(platform::kRegSz, u"G");
-    f.fake.identity.value_grows = true;
+    f.fake.identity.machine_guid = {platform::MachineGuidRead::Outcome::ReadFailed, {}};
     f.Run();
     EXPECT_TRUE(f.fake.http.requests.empty());
     EXPECT_TRUE(f.fake.programs.started.empty());

@@ -6,7 +6,7 @@
 
 #include "testing/fake_clock.h"
 #include "testing/fake_console.h"
-#include "testing/fake_device_identity.h"
+#include "testing/fake_machine_identity.h"
 #include "testing/fake_error_box.h"
 #include "testing/fake_files.h"
 #include "testing/fake_http.h"
@@ -26,7 +26,7 @@ struct FakePlatform {
     FakeProfiles profiles;
     FakeLibraries libraries;
     FakeErrorBox error_box;
-    FakeDeviceIdentity identity;
+    FakeMachineIdentity identity;
     FakeHttpTransport http;
     FakePrograms programs;
     Platform sys{process, console, files, clock, profiles, libraries, error_box, identity, http, programs};

@@ -1,6 +1,5 @@
-// A computer name and a registry of the local machine in memory, for unit
-// tests: keys with values of any type, access rights refused, a value that
-// changes between its size query and its read, and a count of open keys.
+// A registry of the local machine in memory, for unit tests: keys with values of any type, access rights
+// refused, a value that changes between its size query and its read, and a count of open keys.
 #pragma once
 
 #include "testing/test_only.h"
@@ -11,16 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/device_identity.h"
+#include "platform/machine_guid_registry.h"
 
 namespace vantrel::platform {
 
-class FakeDeviceIdentity : public DeviceIdentity {
+class FakeRegistry : public MachineRegistry {
 public:
-    // nullopt: the platform cannot tell the name.
-    std::optional<std::u16string> computer_name = u"PC-CAIXA-01";
-    std::uint32_t asked_capacity = 0;
-
     // Values by key path and value name.
     std::map<std::u16string, std::map<std::u16string, RegistryData>> keys;
     // Access masks that opening a key refuses.
@@ -44,11 +39,6 @@ public:
         return data;
     }
 
-    std::optional<std::u16string> ComputerName(std::uint32_t capacity) override {
-        asked_capacity = capacity;
-        return computer_name;
-    }
-
     std::unique_ptr<RegistryKey> OpenMachineKey(const std::u16string& path, std::uint32_t access) override {
         opened_with.push_back(access);
         auto it = keys.find(path);
@@ -59,7 +49,7 @@ public:
 private:
     class Key : public RegistryKey {
     public:
-        Key(FakeDeviceIdentity& owner, std::map<std::u16string, RegistryData>& values)
+        Key(FakeRegistry& owner, std::map<std::u16string, RegistryData>& values)
             : owner_(owner), values_(values) {
             ++owner_.open_keys;
         }
@@ -82,7 +72,7 @@ private:
         }
 
     private:
-        FakeDeviceIdentity& owner_;
+        FakeRegistry& owner_;
         std::map<std::u16string, RegistryData>& values_;
     };
 };

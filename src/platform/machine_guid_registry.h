@@ -1,16 +1,16 @@
-// What identifies this PC to the vendor: the computer's name and the machine
-// identifier kept in the registry of the local machine.
-//
-// The interface is the registry's own shape (open a key with an access mask,
-// query a value's type and size, read its data), so that the rules built on it
-// (which access rights are tried, what counts as empty, which failures are
-// raised) are written once above it. Closing a key is destroying it.
+// How "MachineGuid" is read from a registry: the key opened with the widest
+// read access it grants, in the native view; the value's size asked first, then
+// its data read into a buffer of that size; the key closed on every path.
+// Written over a registry of the registry's own shape so that the Windows
+// implementation and the tests share it.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+
+#include "platform/machine_identity.h"
 
 namespace vantrel::platform {
 
@@ -54,22 +54,16 @@ public:
     virtual std::optional<RegistryData> ReadValue(const std::u16string& name, std::uint32_t size) = 0;
 };
 
-class DeviceIdentity {
+class MachineRegistry {
 public:
-    virtual ~DeviceIdentity() = default;
-
-    // The computer's name as the platform reports it into a buffer of
-    // `capacity` characters; nullopt when the platform cannot tell it.
-    virtual std::optional<std::u16string> ComputerName(std::uint32_t capacity) = 0;
+    virtual ~MachineRegistry() = default;
 
     // Opens `path` (no leading backslash) under HKEY_LOCAL_MACHINE with the
     // access mask `access`; nullptr when the key is missing or access is refused.
     virtual std::unique_ptr<RegistryKey> OpenMachineKey(const std::u16string& path, std::uint32_t access) = 0;
 };
 
-// The real one. Lives for the whole process. On POSIX the computer name is the
-// host name, and the only key is SOFTWARE\Microsoft\Cryptography, whose value
-// "MachineGuid" is the first line of /etc/machine-id as text (REG_SZ).
-DeviceIdentity& RealDeviceIdentity();
+// "MachineGuid" of SOFTWARE\Microsoft\Cryptography, read from `registry`.
+MachineGuidRead ReadMachineGuid(MachineRegistry& registry);
 
 }  // namespace vantrel::platform

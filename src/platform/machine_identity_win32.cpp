@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "platform/device_identity.h"
+#include "platform/machine_guid_registry.h"
+#include "platform/machine_identity.h"
 #include "platform/wide_win32.h"
 
 namespace vantrel::platform {
@@ -46,15 +47,8 @@ private:
     HKEY key_;
 };
 
-class Win32DeviceIdentity : public DeviceIdentity {
+class Win32MachineRegistry : public MachineRegistry {
 public:
-    std::optional<std::u16string> ComputerName(std::uint32_t capacity) override {
-        std::vector<wchar_t> buffer(capacity + 1, L'\0');
-        DWORD size = capacity;
-        if (!GetComputerNameW(buffer.data(), &size)) return std::nullopt;
-        return win32::FromWide(buffer.data(), size < capacity ? size : capacity);
-    }
-
     std::unique_ptr<RegistryKey> OpenMachineKey(const std::u16string& path, std::uint32_t access) override {
         HKEY key = nullptr;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Wide(path), 0, access, &key) != ERROR_SUCCESS) {
@@ -64,10 +58,25 @@ public:
     }
 };
 
+class Win32MachineIdentity : public MachineIdentity {
+public:
+    std::optional<std::u16string> ComputerName(std::uint32_t capacity) override {
+        std::vector<wchar_t> buffer(capacity + 1, L'\0');
+        DWORD size = capacity;
+        if (!GetComputerNameW(buffer.data(), &size)) return std::nullopt;
+        return win32::FromWide(buffer.data(), size < capacity ? size : capacity);
+    }
+
+    MachineGuidRead ReadMachineGuid() override {
+        Win32MachineRegistry registry;
+        return platform::ReadMachineGuid(registry);
+    }
+};
+
 }  // namespace
 
-DeviceIdentity& RealDeviceIdentity() {
-    static Win32DeviceIdentity real;
+MachineIdentity& RealMachineIdentity() {
+    static Win32MachineIdentity real;
     return real;
 }
 
