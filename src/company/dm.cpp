@@ -90,7 +90,7 @@ std::u16string ApplicationTitle(platform::Platform& sys) {
     if (separator != std::u16string::npos) name.erase(0, separator + 1);
     const std::size_t dot = name.find(u'.');
     if (dot != std::u16string::npos) name.erase(dot);
-    return sys.error_box.LowerAfterFirst(name);
+    return sys.locale.LowerAfterFirst(name);
 }
 
 std::u16string BoxText(std::u16string message) {

@@ -1,8 +1,8 @@
 // Standard input and output as 8-bit byte streams, and the code pages they use.
 //
 // The request cycle reads its request as bytes and decodes them itself (line
-// rules, end-of-input rules); this interface only opens the streams, moves bytes
-// and converts between code pages and UTF-16.
+// rules, end-of-input rules, the code pages of Locale); this interface only
+// opens the streams, moves bytes and tells each stream's code page.
 #pragma once
 
 #include <cstddef>
@@ -11,11 +11,9 @@
 #include <string>
 #include <string_view>
 
-namespace vantrel::platform {
+#include "platform/locale.h"
 
-// A Windows code page number. The POSIX port has one 8-bit encoding, the codeset
-// of the user's locale, and accepts any number for it.
-using CodePage = std::uint32_t;
+namespace vantrel::platform {
 
 struct ReadResult {
     enum class Status {
@@ -55,9 +53,6 @@ class Console {
 public:
     virtual ~Console() = default;
 
-    // The system's ANSI code page (GetACP).
-    virtual CodePage AnsiCodePage() = 0;
-
     // The process's standard input: the console's input code page for a console,
     // the ANSI code page otherwise. Error 6 for an unusable handle.
     virtual OpenedStream OpenStandardInput() = 0;
@@ -69,13 +64,6 @@ public:
     // The process's standard output: the console's output code page for a
     // console, the ANSI code page otherwise.
     virtual OpenedStream OpenStandardOutput() = 0;
-
-    // Bytes in `code_page` to UTF-16; what does not decode becomes U+FFFD.
-    virtual std::u16string Decode(CodePage code_page, std::string_view bytes) = 0;
-
-    // UTF-16 to bytes in `code_page`; a character without an exact mapping
-    // becomes the code page's best-fit or default character.
-    virtual std::string Encode(CodePage code_page, std::u16string_view text) = 0;
 };
 
 // The operating system's console and code pages. Lives for the whole process.

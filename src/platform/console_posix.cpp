@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,7 +64,9 @@ bool Usable(int fd) {
 
 class PosixConsole : public Console {
 public:
-    CodePage AnsiCodePage() override { return kLocaleCodeset; }
+    // A closed reader of standard output must give a failed write, not a killed
+    // process; the console exists from the start of the run.
+    PosixConsole() { std::signal(SIGPIPE, SIG_IGN); }
 
     OpenedStream OpenStandardInput() override {
         OpenedStream s;
@@ -104,10 +107,6 @@ public:
         s.code_page = kLocaleCodeset;
         return s;
     }
-
-    std::u16string Decode(CodePage, std::string_view bytes) override { return posix::DecodeLocale(bytes); }
-
-    std::string Encode(CodePage, std::u16string_view text) override { return posix::EncodeLocale(text); }
 };
 
 }  // namespace

@@ -54,8 +54,6 @@ bool Unusable(HANDLE handle) { return handle == nullptr || handle == INVALID_HAN
 
 class Win32Console : public Console {
 public:
-    CodePage AnsiCodePage() override { return GetACP(); }
-
     OpenedStream OpenStandardInput() override {
         OpenedStream s;
         HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
@@ -91,29 +89,6 @@ public:
         s.writer = std::make_unique<HandleWriter>(handle);
         s.code_page = GetFileType(handle) == FILE_TYPE_CHAR ? GetConsoleOutputCP() : GetACP();
         return s;
-    }
-
-    std::u16string Decode(CodePage code_page, std::string_view bytes) override {
-        if (bytes.empty()) return {};
-        int size = static_cast<int>(bytes.size());
-        int n = MultiByteToWideChar(code_page, 0, bytes.data(), size, nullptr, 0);
-        if (n <= 0) return {};
-        std::wstring out(static_cast<std::size_t>(n), L'\0');
-        MultiByteToWideChar(code_page, 0, bytes.data(), size, out.data(), n);
-        return win32::FromWide(out.data(), out.size());
-    }
-
-    std::string Encode(CodePage code_page, std::u16string_view text) override {
-        if (text.empty()) return {};
-        const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-        int size = static_cast<int>(text.size());
-        // No flags: characters without an exact mapping take the best fit or the
-        // default character.
-        int n = WideCharToMultiByte(code_page, 0, wide, size, nullptr, 0, nullptr, nullptr);
-        if (n <= 0) return {};
-        std::string out(static_cast<std::size_t>(n), '\0');
-        WideCharToMultiByte(code_page, 0, wide, size, out.data(), n, nullptr, nullptr);
-        return out;
     }
 };
 

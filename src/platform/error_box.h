@@ -16,10 +16,6 @@ public:
     // run waits for Enter there; without a terminal they go to standard error and
     // the run goes on at once.
     virtual void Show(const std::u16string& caption, const std::u16string& text) = 0;
-
-    // `name` with every character after the first in lower case, by the system's
-    // casing rules (Windows CharLowerW; POSIX the locale's).
-    virtual std::u16string LowerAfterFirst(std::u16string_view name) = 0;
 };
 
 // The real error box. Lives for the whole process.

@@ -1,6 +1,5 @@
 // The error box on POSIX: the controlling terminal stands in for the modal box.
 #include <cerrno>
-#include <cwctype>
 #include <fcntl.h>
 #include <string_view>
 #include <unistd.h>
@@ -39,8 +38,6 @@ void WaitForEnter(int fd) {
     }
 }
 
-bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-
 class PosixErrorBox : public ErrorBox {
 public:
     void Show(const std::u16string& caption, const std::u16string& text) override {
@@ -53,19 +50,6 @@ public:
         WriteAll(tty, "\n" + message + "[OK] Press Enter to continue.");
         WaitForEnter(tty);
         close(tty);
-    }
-
-    std::u16string LowerAfterFirst(std::u16string_view name) override {
-        std::u16string out(name);
-        std::size_t first = out.size() >= 2 && IsSurrogate(out[0]) && IsSurrogate(out[1]) ? 2 : 1;
-        for (std::size_t i = first; i < out.size(); ++i) {
-            if (IsSurrogate(out[i])) continue;  // halves of pairs stay
-            wint_t lower = std::towlower(static_cast<wint_t>(out[i]));
-            if (lower <= 0xFFFF && !IsSurrogate(static_cast<char16_t>(lower))) {
-                out[i] = static_cast<char16_t>(lower);
-            }
-        }
-        return out;
     }
 };
 

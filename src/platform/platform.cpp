@@ -3,9 +3,9 @@
 namespace vantrel::platform {
 
 Platform& System() {
-    static Platform real{RealProcess(),       RealConsole(),   RealFileSystem(), RealClock(),
-                         RealProfiles(),      RealLibraries(), RealErrorBox(),   RealMachineIdentity(),
-                         RealHttpTransport(), RealPrograms()};
+    static Platform real{RealProcess(),         RealLocale(),        RealConsole(),   RealFileSystem(),
+                         RealClock(),           RealProfiles(),      RealLibraries(), RealErrorBox(),
+                         RealMachineIdentity(), RealHttpTransport(), RealPrograms()};
     return real;
 }
 

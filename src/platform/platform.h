@@ -12,6 +12,7 @@
 #include "platform/files.h"
 #include "platform/http.h"
 #include "platform/libraries.h"
+#include "platform/locale.h"
 #include "platform/process.h"
 #include "platform/programs.h"
 #include "platform/profiles.h"
@@ -20,6 +21,7 @@ namespace vantrel::platform {
 
 struct Platform {
     Process& process;
+    Locale& locale;
     Console& console;
     FileSystem& files;
     Clock& clock;

@@ -1,5 +1,5 @@
 // What the running process knows about itself: its arguments, its executable,
-// its current directory, and the user's locale for casing.
+// and its current directory.
 #pragma once
 
 #include <string>
@@ -12,10 +12,6 @@ class Process {
 public:
     virtual ~Process() = default;
 
-    // Makes the user's default locale the locale of the running thread (United
-    // States English when none is reported). Called once, first thing.
-    virtual void UseUserLocale() = 0;
-
     // The command-line arguments as the platform splits them, program excluded.
     virtual std::vector<std::u16string> Arguments() = 0;
 
@@ -24,9 +20,6 @@ public:
 
     // The current directory as the platform reports it.
     virtual std::u16string CurrentDirectory() = 0;
-
-    // `text` in upper case under the casing rules of the thread's locale.
-    virtual std::u16string UpperCase(std::u16string_view text) = 0;
 
     // The separator of directories in the paths the tool builds: "\" on
     // Windows, "/" on POSIX.

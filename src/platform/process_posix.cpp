@@ -1,6 +1,3 @@
-#include <clocale>
-#include <csignal>
-#include <cwctype>
 #include <fstream>
 #include <iterator>
 #include <limits.h>
@@ -15,14 +12,6 @@ namespace {
 
 class PosixProcess : public Process {
 public:
-    void UseUserLocale() override {
-        // The user's locale, or the plain C locale when it names none that exists.
-        if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "C");
-        // A closed reader of standard output must give a failed write, not a
-        // killed process.
-        std::signal(SIGPIPE, SIG_IGN);
-    }
-
     std::vector<std::u16string> Arguments() override {
         std::ifstream in("/proc/self/cmdline", std::ios::binary);
         std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -50,18 +39,6 @@ public:
         char buffer[PATH_MAX];
         if (getcwd(buffer, sizeof buffer) == nullptr) return {};
         return posix::DecodeLocale(buffer);
-    }
-
-    std::u16string UpperCase(std::u16string_view text) override {
-        std::u16string out(text);
-        for (char16_t& c : out) {
-            if (c >= 0xD800 && c <= 0xDFFF) continue;  // halves of pairs stay
-            wint_t upper = std::towupper(static_cast<wint_t>(c));
-            if (upper <= 0xFFFF && !(upper >= 0xD800 && upper <= 0xDFFF)) {
-                c = static_cast<char16_t>(upper);
-            }
-        }
-        return out;
     }
 
     char16_t PathSeparator() const override { return u'/'; }

@@ -10,11 +10,6 @@ namespace {
 
 class Win32Process : public Process {
 public:
-    void UseUserLocale() override {
-        LCID user = GetUserDefaultLCID();
-        SetThreadLocale(user != 0 ? user : MAKELCID(0x0409, SORT_DEFAULT));
-    }
-
     std::vector<std::u16string> Arguments() override {
         std::vector<std::u16string> args;
         int count = 0;
@@ -41,18 +36,6 @@ public:
         std::wstring buffer(n, L'\0');
         n = GetCurrentDirectoryW(n, buffer.data());
         return win32::FromWide(buffer.data(), n);
-    }
-
-    std::u16string UpperCase(std::u16string_view text) override {
-        if (text.empty()) return {};
-        const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-        int size = static_cast<int>(text.size());
-        DWORD flags = LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING;
-        int n = LCMapStringW(GetThreadLocale(), flags, wide, size, nullptr, 0);
-        if (n <= 0) return std::u16string(text);
-        std::wstring out(static_cast<std::size_t>(n), L'\0');
-        LCMapStringW(GetThreadLocale(), flags, wide, size, out.data(), n);
-        return win32::FromWide(out.data(), out.size());
     }
 
     char16_t PathSeparator() const override { return u'\\'; }

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/utf.h"
-#include "platform/console.h"
+#include "platform/locale.h"
 
 namespace vantrel::platform {
 namespace {
@@ -70,8 +70,8 @@ TEST_F(ProfilesTest, CasesReadAsWindowsReadsThem) {
     const std::string long_a(3000, 'a');
     // Text without a byte-order mark is in the ANSI code page (POSIX: the locale's
     // codeset).
-    Console& console = RealConsole();
-    const std::u16string ansi_cafe = console.Decode(console.AnsiCodePage(), "caf\xE9");
+    Locale& locale = RealLocale();
+    const std::u16string ansi_cafe = locale.Decode(locale.AnsiCodePage(), "caf\xE9");
 
     const Case cases[] = {
         {"names in any letter case",

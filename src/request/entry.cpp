@@ -17,8 +17,8 @@ std::u16string RequestFilePath(platform::Process& process, const std::u16string&
 }
 
 int Run(platform::Platform& sys) {
-    sys.process.UseUserLocale();
-    StandardStreams streams(sys.console);
+    sys.locale.UseUserLocale();
+    StandardStreams streams(sys.console, sys.locale);
     TPrincipal principal(sys, streams);
     // At shutdown the database module goes before TPrincipal, on every way out:
     // its connection rolls back and detaches.
@@ -31,7 +31,7 @@ int Run(platform::Platform& sys) {
         auto argument = [&args](std::size_t i) { return i < args.size() ? args[i] : std::u16string(); };
 
         const std::u16string first = argument(0);
-        if (sys.process.UpperCase(first) == u"STDIN") {
+        if (sys.locale.UpperCase(first) == u"STDIN") {
             streams.RedirectInput(RequestFilePath(sys.process, argument(1)));
         }
         if (first.empty()) {

@@ -27,7 +27,7 @@ TEST_F(EntryTest, LocaleFirstThenRequestFromTheNamedFile) {
     process.arguments = {u"Stdin", u"pedido.json"};
     console.files = {{u"C:\\Work\\pedido.json", "[1]"}};
     EXPECT_EQ(RunTool(), 0);
-    EXPECT_EQ(process.locale_calls, 1);
+    EXPECT_EQ(locale.locale_calls, 1);
     EXPECT_EQ(console.opened, (std::vector<std::u16string>{u"C:\\Work\\pedido.json", u"<stdout>"}));
     EXPECT_EQ(console.stdout_bytes,
               R"({"log":[],"erro":{"class_erro":"EInvalidCast","msg_erro":"Invalid class typecast"}})");
@@ -36,7 +36,7 @@ TEST_F(EntryTest, LocaleFirstThenRequestFromTheNamedFile) {
 // Where the locale's capital of i is not I, "stdin" is no mode word: the request
 // comes from standard input and the second argument is ignored.
 TEST_F(EntryTest, ModeWordComparedAfterLocaleCasing) {
-    process.upper_i = u'\u0130';
+    locale.upper_i = u'\u0130';
     process.arguments = {u"stdin", u"pedido.json"};
     console.files = {{u"C:\\Work\\pedido.json", "[1]"}};
     console.stdin_bytes = R"({"solicitacao":1})";

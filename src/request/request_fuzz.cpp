@@ -43,7 +43,7 @@ class Console : public FakeConsole {
 public:
     bool real_decode = false;
     std::u16string Decode(CodePage code_page, std::string_view bytes) override {
-        if (real_decode) return vantrel::platform::RealConsole().Decode(code_page, bytes);
+        if (real_decode) return vantrel::platform::RealLocale().Decode(code_page, bytes);
         return FakeConsole::Decode(code_page, bytes);
     }
 };
@@ -54,8 +54,8 @@ constexpr char16_t kRequestFile[] = u"C:\\Work\\request.json";
 void SetUp(Console& console, std::uint8_t options, const std::string& input) {
     const bool from_file = options & 1;
     switch ((options >> 1) & 3) {
-    case 0: console.ansi = 1252; break;
-    case 1: console.ansi = FakeConsole::kUtf8; break;
+    case 0: console.locale.ansi = 1252; break;
+    case 1: console.locale.ansi = vantrel::platform::FakeLocale::kUtf8; break;
     default: console.real_decode = true; break;
     }
     if (from_file) {
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         Console console;
         SetUp(console, options, input);
-        vantrel::request::StandardStreams streams(console);
+        vantrel::request::StandardStreams streams(console, console.locale);
         if (options & 1) streams.RedirectInput(kRequestFile);
         try {
             std::vector<std::u16string> lines = streams.ReadLines();
@@ -121,8 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vantrel::platform::FakePlatform fake;
     Console console;
     SetUp(console, options, input);
-    vantrel::platform::Platform sys = fake.With(fake.process, console, fake.files, fake.clock);
-    vantrel::request::StandardStreams streams(console);
+    vantrel::platform::Platform sys =
+        fake.With(fake.process, console.locale, console, fake.files, fake.clock);
+    vantrel::request::StandardStreams streams(console, console.locale);
     if (options & 1) streams.RedirectInput(kRequestFile);
     vantrel::request::TPrincipal principal(sys, streams);
     try {

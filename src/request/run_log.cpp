@@ -113,8 +113,8 @@ public:
         case Encoding::Utf16Le: AppendAtEnd(*file, Utf16Bytes(line, false)); break;
         case Encoding::Utf16Be: AppendAtEnd(*file, Utf16Bytes(line, true)); break;
         case Encoding::Ansi: {
-            const platform::CodePage ansi = sys_.console.AnsiCodePage();
-            const std::string bytes = sys_.console.Encode(ansi, line);
+            const platform::CodePage ansi = sys_.locale.AnsiCodePage();
+            const std::string bytes = sys_.locale.Encode(ansi, line);
             if (Utf8ToUtf16(bytes) == line) {
                 AppendAtEnd(*file, bytes);
             } else {
@@ -171,7 +171,7 @@ private:
         if (file.Seek(0) != 0) throw Error(u"EReadError", u"Stream read error");
         const std::string old = Read(file);
         std::string content(kUtf8Bom);
-        content += Utf16ToUtf8(sys_.console.Decode(ansi, old));
+        content += Utf16ToUtf8(sys_.locale.Decode(ansi, old));
         content += Utf16ToUtf8(line);
         if (old.empty()) {
             // Nothing to lose: write in place.

@@ -164,7 +164,7 @@ TEST_F(RunLogTest, EncodingOfTheLog) {
         SCOPED_TRACE(c.name);
         files.nodes.clear();
         if (c.exists) files.Put(log, c.before);
-        console.ansi = c.ansi;
+        locale.ansi = c.ansi;
         clock.time_text = c.time;
         Log();
         EXPECT_EQ(Printable(files.Bytes(log)), Printable(c.after));
@@ -308,7 +308,7 @@ TEST_F(RunLogTest, NoOtherRunWritesBetweenTheReadAndTheReplacement) {
     } intruded;
     intruded.Put(log, "x\r\n");
     clock.time_text = u"\u00E9";
-    platform::Platform intruded_sys = With(process, console, intruded, clock);
+    platform::Platform intruded_sys = With(process, locale, console, intruded, clock);
     GravaLog(intruded_sys, kText);
     EXPECT_FALSE(intruded.got_in);
     EXPECT_EQ(Printable(intruded.Bytes(log)),
@@ -370,7 +370,7 @@ TEST_F(RunLogTest, LogCreatedByAnotherRunMeanwhileIsNotOverwritten) {
             return FakeFileSystem::CreateNew(path);
         }
     } racing;
-    platform::Platform racing_sys = With(process, console, racing, clock);
+    platform::Platform racing_sys = With(process, locale, console, racing, clock);
     clock.on_sleep = [&] { racing.creator.reset(); };
     GravaLog(racing_sys, kText);
     EXPECT_EQ(racing.Bytes(log), "other\r\n" + kLine);
@@ -428,7 +428,8 @@ protected:
     platform::FakePlatform fakes;
     platform::FakeProcess& process = fakes.process;
     platform::FakeClock& clock = fakes.clock;
-    platform::Platform sys = fakes.With(process, fakes.console, platform::RealFileSystem(), clock);
+    platform::Platform sys =
+        fakes.With(process, fakes.locale, fakes.console, platform::RealFileSystem(), clock);
 };
 
 TEST_F(RunLogOnDiskTest, AppendsAndMovesToUtf8) {
@@ -464,7 +465,8 @@ TEST_F(RunLogOnDiskTest, WaitsForAHolderThatLetsGo) {
         held.file.reset();
     });
     RealPauses pauses;
-    platform::Platform waiting = fakes.With(process, fakes.console, platform::RealFileSystem(), pauses);
+    platform::Platform waiting =
+        fakes.With(process, fakes.locale, fakes.console, platform::RealFileSystem(), pauses);
     EXPECT_NO_THROW(GravaLog(waiting, kText));
     other.join();
     EXPECT_EQ(Bytes(), "earlier\r\nother\r\n" + kLine);
@@ -483,8 +485,8 @@ TEST_F(RunLogOnDiskTest, ConcurrentRunsLoseNoLine) {
             platform::FakeProcess own_process = process;
             platform::FakeConsole own_console;
             RealPauses own_clock;
-            platform::Platform own =
-                fakes.With(own_process, own_console, platform::RealFileSystem(), own_clock);
+            platform::Platform own = fakes.With(own_process, own_console.locale, own_console,
+                                                platform::RealFileSystem(), own_clock);
             for (int i = 0; i < kLines; ++i) {
                 own_clock.time_text = (r == 0 && i == kLines / 2) ? u"\u5348" : u"t";
                 std::string text = "run " + std::to_string(r) + " line " + std::to_string(i);
@@ -527,8 +529,8 @@ TEST_F(RunLogOnDiskTest, UserSettingsOutsideTheAnsiCodePage) {
     platform::UserLocaleSetting pm(LOCALE_S2359, L"\u5348\u5F8C");
     ASSERT_TRUE(format.changed() && am.changed() && pm.changed());
     auto real_clock = platform::NewRealClock();
-    platform::Platform real =
-        fakes.With(process, platform::RealConsole(), platform::RealFileSystem(), *real_clock);
+    platform::Platform real = fakes.With(process, platform::RealLocale(), platform::RealConsole(),
+                                         platform::RealFileSystem(), *real_clock);
     Write("caf\xE9\r\n");
     GravaLog(real, kText);
     const std::string bytes = Bytes();
@@ -545,8 +547,8 @@ TEST_F(RunLogOnDiskTest, UserSettingsOutsideTheAnsiCodePage) {
     platform::LocaleEnvironment environment("ja_JP.EUC-JP");
     ASSERT_NE(std::setlocale(LC_ALL, ""), nullptr);
     auto real_clock = platform::NewRealClock();
-    platform::Platform real =
-        fakes.With(process, platform::RealConsole(), platform::RealFileSystem(), *real_clock);
+    platform::Platform real = fakes.With(process, platform::RealLocale(), platform::RealConsole(),
+                                         platform::RealFileSystem(), *real_clock);
     Write("\xC6\xFC\r\n");  // U+65E5 in EUC-JP
     GravaLog(real, kText);
     std::setlocale(LC_ALL, "C");

@@ -76,11 +76,11 @@ std::vector<std::u16string> StandardStreams::ReadLines() {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         char c = bytes[i];
         if (c == '\n') {
-            lines.push_back(console_.Decode(in.code_page, line));
+            lines.push_back(locale_.Decode(in.code_page, line));
             line.clear();
         } else if (c == '\r') {
             if (i + 1 == bytes.size()) {  // a CR right before the end ends the line
-                lines.push_back(console_.Decode(in.code_page, line));
+                lines.push_back(locale_.Decode(in.code_page, line));
                 line.clear();
                 return lines;
             }
@@ -89,7 +89,7 @@ std::vector<std::u16string> StandardStreams::ReadLines() {
             line += c;
         }
     }
-    if (!line.empty()) lines.push_back(console_.Decode(in.code_page, line));
+    if (!line.empty()) lines.push_back(locale_.Decode(in.code_page, line));
     return lines;
 }
 
@@ -99,7 +99,7 @@ void StandardStreams::Write(std::u16string_view text) {
         output_opened_ = true;
     }
     if (!output_.writer) throw Error(u"EInOutError", InputErrorText(output_.error));
-    if (!output_.writer->Write(console_.Encode(output_.code_page, text))) {
+    if (!output_.writer->Write(locale_.Encode(output_.code_page, text))) {
         throw Error(u"EInOutError", u"Disk full");
     }
 }

@@ -21,7 +21,8 @@ std::u16string InputErrorText(std::uint32_t error);
 
 class StandardStreams {
 public:
-    explicit StandardStreams(platform::Console& console) : console_(console) {}
+    StandardStreams(platform::Console& console, platform::Locale& locale)
+        : console_(console), locale_(locale) {}
 
     // Standard input now comes from the file at `path`. A path longer than
     // `kMaxPath` code units is cut to that length, and reading it then fails
@@ -41,6 +42,7 @@ private:
     platform::OpenedStream OpenInput();
 
     platform::Console& console_;
+    platform::Locale& locale_;
     std::optional<std::u16string> redirect_;
     bool redirect_cut_ = false;
     platform::OpenedStream output_;

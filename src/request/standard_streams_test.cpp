@@ -16,7 +16,7 @@ std::vector<std::u16string> Lines(const std::string& bytes, ReadResult ending = 
     FakeConsole console;
     console.stdin_bytes = bytes;
     console.stdin_ending = ending;
-    StandardStreams streams(console);
+    StandardStreams streams(console, console.locale);
     return streams.ReadLines();
 }
 
@@ -70,7 +70,7 @@ TEST(StandardStreamsTest, ReadAndOpenFailures) {
         if (c.at_open) console.stdin_open_error = c.error;
         console.stdin_bytes = "{}\n";
         console.stdin_ending = {Status::Error, 0, c.error};
-        StandardStreams streams(console);
+        StandardStreams streams(console, console.locale);
         try {
             streams.ReadLines();
             ADD_FAILURE() << "no failure for " << c.error;
@@ -85,7 +85,7 @@ TEST(StandardStreamsTest, RequestFileTakesThePlaceOfStandardInput) {
     FakeConsole console;
     console.stdin_bytes = "from stdin";
     console.files = {{u"C:\\Work\\pedido.json", "from file"}};
-    StandardStreams streams(console);
+    StandardStreams streams(console, console.locale);
     streams.RedirectInput(u"C:\\Work\\pedido.json");
     EXPECT_EQ(streams.ReadLines(), std::vector<std::u16string>{u"from file"});
     EXPECT_EQ(console.opened, std::vector<std::u16string>{u"C:\\Work\\pedido.json"});
@@ -106,7 +106,7 @@ TEST(StandardStreamsTest, RequestFileFailures) {
     for (const auto& c : cases) {
         FakeConsole console;
         console.files = {{c.existing, "{}"}};
-        StandardStreams streams(console);
+        StandardStreams streams(console, console.locale);
         streams.RedirectInput(c.redirect);
         try {
             streams.ReadLines();
@@ -120,7 +120,7 @@ TEST(StandardStreamsTest, RequestFileFailures) {
 
 TEST(StandardStreamsTest, OutputIsOpenedOnceAndEncoded) {
     FakeConsole console;
-    StandardStreams streams(console);
+    StandardStreams streams(console, console.locale);
     EXPECT_TRUE(console.opened.empty());  // nothing is opened before its first use
     streams.Write(u"a\u00E9");
     streams.Write(u"b\u4E00");  // no mapping: the code page's default character
@@ -130,7 +130,7 @@ TEST(StandardStreamsTest, OutputIsOpenedOnceAndEncoded) {
 
     FakeConsole failing;
     failing.stdout_fails = true;
-    StandardStreams broken(failing);
+    StandardStreams broken(failing, failing.locale);
     EXPECT_THROW(broken.Write(u"x"), Error);
 }
 

@@ -11,6 +11,7 @@
 
 #include "core/utf.h"
 #include "platform/console.h"
+#include "testing/fake_locale.h"
 
 namespace vantrel::platform {
 
@@ -55,13 +56,16 @@ private:
 
 class FakeConsole : public Console {
 public:
-    static constexpr CodePage kUtf8 = 65001;
+    FakeConsole() : locale(own_locale_) {}
+    // Streams that are not consoles take the ANSI code page of `shared`.
+    explicit FakeConsole(FakeLocale& shared) : locale(shared) {}
+    FakeConsole(const FakeConsole&) = delete;
+    FakeConsole& operator=(const FakeConsole&) = delete;
 
     // Standard input.
     std::string stdin_bytes;
     ReadResult stdin_ending{ReadResult::Status::End, 0, 0};
     std::uint32_t stdin_open_error = 0;
-    CodePage ansi = 1252;
     CodePage console_input = 850;
     CodePage console_output = 850;
     bool stdin_is_console = false;
@@ -78,8 +82,6 @@ public:
     // What was opened, in order.
     std::vector<std::u16string> opened;
 
-    CodePage AnsiCodePage() override { return ansi; }
-
     OpenedStream OpenStandardInput() override {
         opened.push_back(u"<stdin>");
         OpenedStream s;
@@ -88,7 +90,7 @@ public:
             return s;
         }
         s.reader = std::make_unique<FakeReader>(stdin_bytes, stdin_ending);
-        s.code_page = stdin_is_console ? console_input : ansi;
+        s.code_page = stdin_is_console ? console_input : locale.ansi;
         return s;
     }
 
@@ -98,7 +100,7 @@ public:
         for (const auto& [name, bytes] : files) {
             if (name == path) {
                 s.reader = std::make_unique<FakeReader>(bytes, ReadResult{ReadResult::Status::End, 0, 0});
-                s.code_page = ansi;
+                s.code_page = locale.ansi;
                 return s;
             }
         }
@@ -114,23 +116,16 @@ public:
             return s;
         }
         s.writer = std::make_unique<FakeWriter>(stdout_bytes, stdout_fails);
-        s.code_page = stdout_is_console ? console_output : ansi;
+        s.code_page = stdout_is_console ? console_output : locale.ansi;
         return s;
     }
 
-    std::u16string Decode(CodePage code_page, std::string_view bytes) override {
-        if (code_page == kUtf8) return Utf8ToUtf16(bytes);
-        std::u16string out;
-        for (unsigned char b : bytes) out += static_cast<char16_t>(b);
-        return out;
-    }
+private:
+    FakeLocale own_locale_;
 
-    std::string Encode(CodePage code_page, std::u16string_view text) override {
-        if (code_page == kUtf8) return Utf16ToUtf8(text);
-        std::string out;
-        for (char16_t c : text) out += c < 0x100 ? static_cast<char>(c) : '?';
-        return out;
-    }
+public:
+    // Its ANSI code page is the one of the streams that are not consoles.
+    FakeLocale& locale;
 };
 
 }  // namespace vantrel::platform

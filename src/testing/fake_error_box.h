@@ -21,14 +21,6 @@ public:
     void Show(const std::u16string& caption, const std::u16string& text) override {
         shown.push_back({caption, text});
     }
-
-    // ASCII casing only.
-    std::u16string LowerAfterFirst(std::u16string_view name) override {
-        std::u16string out(name);
-        for (std::size_t i = 1; i < out.size(); ++i)
-            if (out[i] >= u'A' && out[i] <= u'Z') out[i] = static_cast<char16_t>(out[i] + 32);
-        return out;
-    }
 };
 
 }  // namespace vantrel::platform

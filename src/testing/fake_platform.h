@@ -11,6 +11,7 @@
 #include "testing/fake_files.h"
 #include "testing/fake_http.h"
 #include "testing/fake_libraries.h"
+#include "testing/fake_locale.h"
 #include "testing/fake_process.h"
 #include "testing/fake_profiles.h"
 #include "testing/fake_programs.h"
@@ -20,7 +21,8 @@ namespace vantrel::platform {
 
 struct FakePlatform {
     FakeProcess process;
-    FakeConsole console;
+    FakeLocale locale;
+    FakeConsole console{locale};
     FakeFileSystem files;
     FakeClock clock;
     FakeProfiles profiles;
@@ -29,12 +31,14 @@ struct FakePlatform {
     FakeMachineIdentity identity;
     FakeHttpTransport http;
     FakePrograms programs;
-    Platform sys{process, console, files, clock, profiles, libraries, error_box, identity, http, programs};
+    Platform sys{process,   locale,    console,  files, clock,   profiles,
+                 libraries, error_box, identity, http,  programs};
 
-    // The given process, console, file system and clock with these fakes for
-    // everything else: for tests that use real parts or fakes of their own.
-    Platform With(Process& p, Console& c, FileSystem& f, Clock& k) {
-        return Platform{p, c, f, k, profiles, libraries, error_box, identity, http, programs};
+    // The given process, locale, console, file system and clock with these
+    // fakes for everything else: for tests that use real parts or fakes of
+    // their own.
+    Platform With(Process& p, Locale& l, Console& c, FileSystem& f, Clock& k) {
+        return Platform{p, l, c, f, k, profiles, libraries, error_box, identity, http, programs};
     }
 };
 
