@@ -57,10 +57,6 @@ public:
     // the ANSI code page otherwise. Error 6 for an unusable handle.
     virtual OpenedStream OpenStandardInput() = 0;
 
-    // A request file: read-only, only if it exists, shared with other readers only.
-    // A directory does not open. Its text is in the ANSI code page.
-    virtual OpenedStream OpenRequestFile(const std::u16string& path) = 0;
-
     // The process's standard output: the console's output code page for a
     // console, the ANSI code page otherwise.
     virtual OpenedStream OpenStandardOutput() = 0;

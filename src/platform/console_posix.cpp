@@ -79,24 +79,6 @@ public:
         return s;
     }
 
-    OpenedStream OpenRequestFile(const std::u16string& path) override {
-        OpenedStream s;
-        int fd = open(posix::EncodeLocale(path).c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            s.error = posix::WindowsError(errno);
-            return s;
-        }
-        struct stat st;
-        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-            close(fd);
-            s.error = posix::WindowsError(EACCES);
-            return s;
-        }
-        s.reader = std::make_unique<FdReader>(fd, true);
-        s.code_page = kLocaleCodeset;
-        return s;
-    }
-
     OpenedStream OpenStandardOutput() override {
         OpenedStream s;
         if (!Usable(STDOUT_FILENO)) {

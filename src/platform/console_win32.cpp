@@ -66,19 +66,6 @@ public:
         return s;
     }
 
-    OpenedStream OpenRequestFile(const std::u16string& path) override {
-        OpenedStream s;
-        HANDLE handle = CreateFileW(win32::Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            s.error = GetLastError();
-            return s;
-        }
-        s.reader = std::make_unique<HandleReader>(handle, true);
-        s.code_page = GetACP();
-        return s;
-    }
-
     OpenedStream OpenStandardOutput() override {
         OpenedStream s;
         HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -74,6 +74,11 @@ public:
     // counts.
     virtual bool Exists(const std::u16string& path) = 0;
 
+    // Opens an existing file for reading only, shared with other readers only: a
+    // file that another process has open for writing does not open (Windows). A
+    // directory does not open.
+    virtual OpenResult OpenForReading(const std::u16string& path) = 0;
+
     // Opens an existing file for reading and writing; other processes may read it
     // meanwhile but not write it, until the file is closed. On Windows other
     // processes may also rename or delete it (needed by Replace while the caller

@@ -142,6 +142,17 @@ public:
         return stat(NativePath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
     }
 
+    OpenResult OpenForReading(const std::u16string& path) override {
+        int fd = OpenFd(NativePath(path), O_RDONLY);
+        if (fd < 0) return NotOpened(OpenResult::Status::Failed, errno);
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+            close(fd);
+            return NotOpened(OpenResult::Status::Failed, EACCES);
+        }
+        return Opened(fd);
+    }
+
     OpenResult OpenExisting(const std::u16string& path) override {
         const std::string native = NativePath(path);
         // A few rounds in case the log is replaced while this run waits for it.

@@ -121,6 +121,13 @@ public:
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     }
 
+    OpenResult OpenForReading(const std::u16string& path) override {
+        HANDLE handle = CreateFileW(win32::Wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return NotOpened(OpenResult::Status::Failed, GetLastError());
+        return Opened(handle);
+    }
+
     OpenResult OpenExisting(const std::u16string& path) override {
         // FILE_SHARE_DELETE: Replace has to rename the old log aside while this
         // handle still holds it, so that no other writer gets in between. It lets

@@ -18,7 +18,7 @@ std::u16string RequestFilePath(platform::Process& process, const std::u16string&
 
 int Run(platform::Platform& sys) {
     sys.locale.UseUserLocale();
-    StandardStreams streams(sys.console, sys.locale);
+    StandardStreams streams(sys.console, sys.files, sys.locale);
     TPrincipal principal(sys, streams);
     // At shutdown the database module goes before TPrincipal, on every way out:
     // its connection rolls back and detaches.

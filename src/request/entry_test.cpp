@@ -25,10 +25,11 @@ protected:
 
 TEST_F(EntryTest, LocaleFirstThenRequestFromTheNamedFile) {
     process.arguments = {u"Stdin", u"pedido.json"};
-    console.files = {{u"C:\\Work\\pedido.json", "[1]"}};
+    files.Put(u"C:\\Work\\pedido.json", "[1]");
     EXPECT_EQ(RunTool(), 0);
     EXPECT_EQ(locale.locale_calls, 1);
-    EXPECT_EQ(console.opened, (std::vector<std::u16string>{u"C:\\Work\\pedido.json", u"<stdout>"}));
+    EXPECT_EQ(files.opened_for_reading, std::vector<std::u16string>{u"C:\\Work\\pedido.json"});
+    EXPECT_EQ(console.opened, std::vector<std::u16string>{u"<stdout>"});
     EXPECT_EQ(console.stdout_bytes,
               R"({"log":[],"erro":{"class_erro":"EInvalidCast","msg_erro":"Invalid class typecast"}})");
 }
@@ -38,7 +39,7 @@ TEST_F(EntryTest, LocaleFirstThenRequestFromTheNamedFile) {
 TEST_F(EntryTest, ModeWordComparedAfterLocaleCasing) {
     locale.upper_i = u'\u0130';
     process.arguments = {u"stdin", u"pedido.json"};
-    console.files = {{u"C:\\Work\\pedido.json", "[1]"}};
+    files.Put(u"C:\\Work\\pedido.json", "[1]");
     console.stdin_bytes = R"({"solicitacao":1})";
     RunTool();
     EXPECT_EQ(console.opened.front(), u"<stdin>");

@@ -101,7 +101,7 @@ protected:
     }
 
     platform::FakePlatform sys;
-    request::StandardStreams streams{sys.console, sys.locale};
+    request::StandardStreams streams{sys.console, sys.files, sys.locale};
     request::TPrincipal principal{sys.sys, streams};
 };
 

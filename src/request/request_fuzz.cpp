@@ -37,15 +37,21 @@ void Check(bool ok, const char* what) {
     }
 }
 
-// The fake console, decoding with the real console's code-page conversion when
-// asked to.
-class Console : public FakeConsole {
+// The fake locale, decoding with the real code-page conversion when asked to.
+class Locale : public vantrel::platform::FakeLocale {
 public:
     bool real_decode = false;
     std::u16string Decode(CodePage code_page, std::string_view bytes) override {
         if (real_decode) return vantrel::platform::RealLocale().Decode(code_page, bytes);
-        return FakeConsole::Decode(code_page, bytes);
+        return FakeLocale::Decode(code_page, bytes);
     }
+};
+
+// A console and a file store that serve the request.
+struct Console {
+    Locale locale;
+    FakeConsole console{locale};
+    vantrel::platform::FakeFileSystem files;
 };
 
 constexpr char16_t kRequestFile[] = u"C:\\Work\\request.json";
@@ -56,17 +62,18 @@ void SetUp(Console& console, std::uint8_t options, const std::string& input) {
     switch ((options >> 1) & 3) {
     case 0: console.locale.ansi = 1252; break;
     case 1: console.locale.ansi = vantrel::platform::FakeLocale::kUtf8; break;
-    default: console.real_decode = true; break;
+    default: console.locale.real_decode = true; break;
     }
     if (from_file) {
-        console.files.emplace_back(kRequestFile, input);
+        console.files.Put(kRequestFile, input);
     } else {
-        console.stdin_bytes = input;
+        console.console.stdin_bytes = input;
         switch ((options >> 3) & 3) {
-        case 0: console.stdin_ending = {ReadResult::Status::End, 0, 0}; break;
-        case 1: console.stdin_ending = {ReadResult::Status::BrokenPipe, 0, 0}; break;
+        case 0: console.console.stdin_ending = {ReadResult::Status::End, 0, 0}; break;
+        case 1: console.console.stdin_ending = {ReadResult::Status::BrokenPipe, 0, 0}; break;
         default:
-            console.stdin_ending = {ReadResult::Status::Error, 0, static_cast<std::uint32_t>(options >> 5)};
+            console.console.stdin_ending = {ReadResult::Status::Error, 0,
+                                            static_cast<std::uint32_t>(options >> 5)};
             break;
         }
     }
@@ -106,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         Console console;
         SetUp(console, options, input);
-        vantrel::request::StandardStreams streams(console, console.locale);
+        vantrel::request::StandardStreams streams(console.console, console.files, console.locale);
         if (options & 1) streams.RedirectInput(kRequestFile);
         try {
             std::vector<std::u16string> lines = streams.ReadLines();
@@ -122,8 +129,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Console console;
     SetUp(console, options, input);
     vantrel::platform::Platform sys =
-        fake.With(fake.process, console.locale, console, fake.files, fake.clock);
-    vantrel::request::StandardStreams streams(console, console.locale);
+        fake.With(fake.process, console.locale, console.console, console.files, fake.clock);
+    vantrel::request::StandardStreams streams(console.console, console.files, console.locale);
     if (options & 1) streams.RedirectInput(kRequestFile);
     vantrel::request::TPrincipal principal(sys, streams);
     try {

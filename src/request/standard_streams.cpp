@@ -11,6 +11,22 @@ constexpr char kCtrlZ = 26;
 
 [[noreturn]] void FailInput(std::u16string message) { throw Error(u"EInOutError", std::move(message)); }
 
+// A request file read as a stream.
+class FileReader : public platform::ByteReader {
+public:
+    explicit FileReader(std::unique_ptr<platform::File> file) : file_(std::move(file)) {}
+
+    platform::ReadResult Read(char* buffer, std::size_t size) override {
+        const platform::IoResult got = file_->Read(buffer, size);
+        if (got.error != 0) return {platform::ReadResult::Status::Error, 0, got.error};
+        if (got.count == 0) return {platform::ReadResult::Status::End, 0, 0};
+        return {platform::ReadResult::Status::Data, got.count, 0};
+    }
+
+private:
+    std::unique_ptr<platform::File> file_;
+};
+
 }  // namespace
 
 std::u16string InputErrorText(std::uint32_t error) {
@@ -38,11 +54,15 @@ platform::OpenedStream StandardStreams::OpenInput() {
         if (!in.reader) FailInput(InputErrorText(in.error));
         return in;
     }
-    platform::OpenedStream in = console_.OpenRequestFile(*redirect_);
+    platform::OpenResult opened = files_.OpenForReading(*redirect_);
     // Every reason a request file does not open reads as the one I/O error 104;
     // an over-long name fails even when its cut form happens to open.
-    if (!in.reader) FailInput(InputErrorText(104));
+    if (opened.status != platform::OpenResult::Status::Opened) FailInput(InputErrorText(104));
     if (redirect_cut_) FailInput(InputErrorText(3));
+    // Its text is in the ANSI code page, whatever the console uses.
+    platform::OpenedStream in;
+    in.reader = std::make_unique<FileReader>(std::move(opened.file));
+    in.code_page = locale_.AnsiCodePage();
     return in;
 }
 

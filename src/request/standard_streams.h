@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/files.h"
+#include "platform/locale.h"
 
 namespace vantrel::request {
 
@@ -21,8 +23,8 @@ std::u16string InputErrorText(std::uint32_t error);
 
 class StandardStreams {
 public:
-    StandardStreams(platform::Console& console, platform::Locale& locale)
-        : console_(console), locale_(locale) {}
+    StandardStreams(platform::Console& console, platform::FileSystem& files, platform::Locale& locale)
+        : console_(console), files_(files), locale_(locale) {}
 
     // Standard input now comes from the file at `path`. A path longer than
     // `kMaxPath` code units is cut to that length, and reading it then fails
@@ -42,6 +44,7 @@ private:
     platform::OpenedStream OpenInput();
 
     platform::Console& console_;
+    platform::FileSystem& files_;
     platform::Locale& locale_;
     std::optional<std::u16string> redirect_;
     bool redirect_cut_ = false;

@@ -3,20 +3,22 @@
 #include <gtest/gtest.h>
 
 #include "core/error.h"
-#include "testing/fake_console.h"
+#include "testing/fake_platform.h"
+#include "testing/outcome.h"
 
 namespace vantrel::request {
 namespace {
 
 using platform::FakeConsole;
+using platform::FakePlatform;
 using platform::ReadResult;
 using Status = ReadResult::Status;
 
 std::vector<std::u16string> Lines(const std::string& bytes, ReadResult ending = {Status::End, 0, 0}) {
-    FakeConsole console;
-    console.stdin_bytes = bytes;
-    console.stdin_ending = ending;
-    StandardStreams streams(console, console.locale);
+    FakePlatform fake;
+    fake.console.stdin_bytes = bytes;
+    fake.console.stdin_ending = ending;
+    StandardStreams streams(fake.console, fake.files, fake.locale);
     return streams.ReadLines();
 }
 
@@ -66,11 +68,12 @@ TEST(StandardStreamsTest, ReadAndOpenFailures) {
         {1117, false, u"I/O error 1117"},
     };
     for (const auto& c : cases) {
-        FakeConsole console;
+        FakePlatform fake;
+        FakeConsole& console = fake.console;
         if (c.at_open) console.stdin_open_error = c.error;
         console.stdin_bytes = "{}\n";
         console.stdin_ending = {Status::Error, 0, c.error};
-        StandardStreams streams(console, console.locale);
+        StandardStreams streams(console, fake.files, fake.locale);
         try {
             streams.ReadLines();
             ADD_FAILURE() << "no failure for " << c.error;
@@ -82,13 +85,17 @@ TEST(StandardStreamsTest, ReadAndOpenFailures) {
 }
 
 TEST(StandardStreamsTest, RequestFileTakesThePlaceOfStandardInput) {
-    FakeConsole console;
-    console.stdin_bytes = "from stdin";
-    console.files = {{u"C:\\Work\\pedido.json", "from file"}};
-    StandardStreams streams(console, console.locale);
+    FakePlatform fake;
+    fake.console.stdin_bytes = "from stdin";
+    // The file is in the ANSI code page (UTF-8 here), not the console's.
+    fake.locale.ansi = platform::FakeLocale::kUtf8;
+    fake.console.stdin_is_console = true;
+    fake.files.Put(u"C:\\Work\\pedido.json", "caf\xC3\xA9");
+    StandardStreams streams(fake.console, fake.files, fake.locale);
     streams.RedirectInput(u"C:\\Work\\pedido.json");
-    EXPECT_EQ(streams.ReadLines(), std::vector<std::u16string>{u"from file"});
-    EXPECT_EQ(console.opened, std::vector<std::u16string>{u"C:\\Work\\pedido.json"});
+    EXPECT_EQ(streams.ReadLines(), std::vector<std::u16string>{u"caf\u00E9"});
+    EXPECT_EQ(fake.files.opened_for_reading, std::vector<std::u16string>{u"C:\\Work\\pedido.json"});
+    EXPECT_TRUE(fake.console.opened.empty()) << "standard input is never opened";
 }
 
 TEST(StandardStreamsTest, RequestFileFailures) {
@@ -104,23 +111,18 @@ TEST(StandardStreamsTest, RequestFileFailures) {
         {long_path, long_path.substr(0, 259), u"Invalid filename"},
     };
     for (const auto& c : cases) {
-        FakeConsole console;
-        console.files = {{c.existing, "{}"}};
-        StandardStreams streams(console, console.locale);
+        FakePlatform fake;
+        fake.files.Put(c.existing, "{}");
+        StandardStreams streams(fake.console, fake.files, fake.locale);
         streams.RedirectInput(c.redirect);
-        try {
-            streams.ReadLines();
-            ADD_FAILURE() << "no failure";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), u"EInOutError");
-            EXPECT_EQ(e.message(), c.message);
-        }
+        testing::ExpectError([&] { streams.ReadLines(); }, u"EInOutError", c.message);
     }
 }
 
 TEST(StandardStreamsTest, OutputIsOpenedOnceAndEncoded) {
-    FakeConsole console;
-    StandardStreams streams(console, console.locale);
+    FakePlatform fake;
+    FakeConsole& console = fake.console;
+    StandardStreams streams(console, fake.files, fake.locale);
     EXPECT_TRUE(console.opened.empty());  // nothing is opened before its first use
     streams.Write(u"a\u00E9");
     streams.Write(u"b\u4E00");  // no mapping: the code page's default character
@@ -128,9 +130,9 @@ TEST(StandardStreamsTest, OutputIsOpenedOnceAndEncoded) {
                                     "b?");
     EXPECT_EQ(console.opened, std::vector<std::u16string>{u"<stdout>"});
 
-    FakeConsole failing;
-    failing.stdout_fails = true;
-    StandardStreams broken(failing, failing.locale);
+    FakePlatform failing;
+    failing.console.stdout_fails = true;
+    StandardStreams broken(failing.console, failing.files, failing.locale);
     EXPECT_THROW(broken.Write(u"x"), Error);
 }
 

@@ -71,9 +71,6 @@ public:
     bool stdin_is_console = false;
     bool stdout_is_console = false;
 
-    // Request files by path; a path not listed does not open.
-    std::vector<std::pair<std::u16string, std::string>> files;
-
     // Standard output.
     std::string stdout_bytes;
     bool stdout_fails = false;
@@ -91,20 +88,6 @@ public:
         }
         s.reader = std::make_unique<FakeReader>(stdin_bytes, stdin_ending);
         s.code_page = stdin_is_console ? console_input : locale.ansi;
-        return s;
-    }
-
-    OpenedStream OpenRequestFile(const std::u16string& path) override {
-        opened.push_back(path);
-        OpenedStream s;
-        for (const auto& [name, bytes] : files) {
-            if (name == path) {
-                s.reader = std::make_unique<FakeReader>(bytes, ReadResult{ReadResult::Status::End, 0, 0});
-                s.code_page = locale.ansi;
-                return s;
-            }
-        }
-        s.error = 2;
         return s;
     }
 

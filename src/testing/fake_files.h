@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -51,6 +52,7 @@ public:
 
     // Counters for what was asked.
     int opens = 0;
+    std::vector<std::u16string> opened_for_reading;
     int replaces = 0;
 
     void Put(const std::u16string& path, std::string bytes) {
@@ -77,6 +79,16 @@ public:
     bool Exists(const std::u16string& path) override {
         auto it = nodes.find(path);
         return it != nodes.end() && !it->second->directory;
+    }
+
+    OpenResult OpenForReading(const std::u16string& path) override {
+        ++opens;
+        opened_for_reading.push_back(path);
+        if (open_error != 0) return Refused(OpenResult::Status::Failed, open_error);
+        auto it = nodes.find(path);
+        if (it == nodes.end()) return Refused(OpenResult::Status::Failed, kFileNotFound);
+        if (it->second->directory) return Refused(OpenResult::Status::Failed, kAccessDenied);
+        return Open(it->second);
     }
 
     OpenResult OpenExisting(const std::u16string& path) override {

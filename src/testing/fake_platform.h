@@ -25,7 +25,7 @@ struct FakePlatform {
     FakeConsole console{locale};
     FakeFileSystem files;
     FakeClock clock;
-    FakeProfiles profiles;
+    FakeProfiles profiles{files};
     FakeLibraries libraries;
     FakeErrorBox error_box;
     FakeMachineIdentity identity;
