@@ -81,7 +81,7 @@ TEST(ResourcesTest, VersionResourceNamesTheProductAndTheProjectVersion) {
     } strings[] = {
         {"ProductName", "vantrel"},
         {"FileVersion", VANTREL_VERSION_TEXT},
-        {"ProductVersion", VANTREL_VERSION_TEXT},
+        {"ProductVersion", VANTREL_PRODUCT_VERSION_TEXT},
         {"OriginalFilename", "vantrel.exe"},
     };
     auto value = [&](const char* name) -> std::wstring {
