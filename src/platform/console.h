@@ -24,8 +24,8 @@ struct ReadResult {
     };
     Status status = Status::End;
     std::size_t count = 0;
-    // Windows error numbers (2 file not found, 5 access denied, 6 invalid handle,
-    // ...); the POSIX port maps errno onto them.
+    // A Windows error code on both platforms (2 file not found, 5 access denied,
+    // 6 invalid handle, ...): see the error numbers in platform.h.
     std::uint32_t error = 0;
 };
 

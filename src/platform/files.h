@@ -2,9 +2,8 @@
 // log, byte-level reading and writing, and replacing one file with another.
 //
 // Operations report failures as results, never as exceptions: the callers decide
-// which failure message a situation earns. Error numbers are the platform's own
-// (Windows error codes; errno values on POSIX) and are only ever turned into text
-// by ErrorText of the same file system.
+// which failure message a situation earns. Error numbers follow platform.h: the
+// system's own, turned into text only by ErrorText of the same file system.
 #pragma once
 
 #include <cstddef>

@@ -2,7 +2,18 @@
 //
 // Each interface has a Windows implementation (*_win32.cpp) and a POSIX one
 // (*_posix.cpp); CMake builds the one that fits the target. Unit tests build a
-// Platform from fakes (fakes/).
+// Platform from the fakes of src/testing.
+//
+// Platform calls never throw: they report failures as results.
+//
+// Error numbers. Every error number a platform call reports is the system's own
+// for that platform: a Windows error code on Windows, an errno value on POSIX,
+// and 0 for no error. Only the interface that gave a number turns it into text
+// (FileSystem::ErrorText, LibraryLoad::error_text). The one exception is the
+// console's: its numbers reach the result document as "I/O error N", so they
+// are Windows error codes on both platforms, the POSIX console mapping errno
+// onto them. A failure the system gives no number for (a library that does not
+// load on POSIX) reports 0 with its text.
 #pragma once
 
 #include "platform/clock.h"
