@@ -11,6 +11,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "testing/system_text_win32.h"
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -225,12 +227,7 @@ TEST_F(FilesTest, ErrorTextHasNoTrailingBlanksOrPeriods) {
 
 #ifdef _WIN32
 
-std::u16string SystemText(DWORD error) {
-    wchar_t buffer[512];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                             buffer, 512, nullptr);
-    return std::u16string(reinterpret_cast<const char16_t*>(buffer), n);
-}
+using vantrel::testing::SystemText;
 
 TEST_F(FilesTest, ErrorTextIsTheSystemText) {
     for (DWORD error : {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION}) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/files.h"
+#include "platform/system_text_win32.h"
 #include "platform/wide_win32.h"
 
 namespace vantrel::platform {
@@ -196,14 +197,7 @@ public:
         return DeleteFileW(win32::Wide(path)) ? 0 : GetLastError();
     }
 
-    std::u16string ErrorText(ErrorCode error) override {
-        wchar_t buffer[1024];
-        DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                 0, buffer, 1024, nullptr);
-        std::u16string text = win32::FromWide(buffer, n);
-        while (!text.empty() && (text.back() <= u' ' || text.back() == u'.')) text.pop_back();
-        return text;
-    }
+    std::u16string ErrorText(ErrorCode error) override { return win32::SystemText(error); }
 
     bool LongPathsSupported() override {
         static const bool supported = SystemSupportsLongPaths();

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/libraries.h"
+#include "platform/system_text_win32.h"
 #include "platform/wide_win32.h"
 
 namespace vantrel::platform {
@@ -23,17 +24,7 @@ private:
 // The system's text for `error`; the name of the library takes the place of a
 // "%1" in it (as in "%1 is not a valid Win32 application").
 std::u16string SystemText(DWORD error, const std::u16string& name) {
-    wchar_t* text = nullptr;
-    DWORD n = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::u16string out;
-    if (n != 0 && text != nullptr) out = win32::FromWide(text, n);
-    if (text != nullptr) LocalFree(text);
-    while (!out.empty() &&
-           (out.back() == u' ' || out.back() == u'.' || out.back() == u'\n' || out.back() == u'\r')) {
-        out.pop_back();
-    }
+    std::u16string out = win32::SystemText(error);
     if (out.empty()) out = u"System error " + win32::FromWide(std::to_wstring(error).c_str());
     for (std::size_t at = out.find(u"%1"); at != std::u16string::npos;
          at = out.find(u"%1", at + name.size())) {
