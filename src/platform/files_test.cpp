@@ -12,7 +12,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "testing/system_text_win32.h"
+#include "testing/system_message_win32.h"
 #else
 #include <cerrno>
 #include <fcntl.h>
