@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,8 +28,9 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
     return pointers;
 }
 
-// Starts `argv` as `command` says and waits for it; the exit status.
-int Spawn(const Command& command, std::vector<std::string> argv) {
+// Starts `argv` as `command` says and waits for it; the exit status, and the
+// child's resource use in `usage` when given.
+int Spawn(const Command& command, std::vector<std::string> argv, rusage* usage = nullptr) {
     std::vector<std::string> environment = command.environment;
     std::vector<char*> args = Pointers(argv);
     std::vector<char*> env = Pointers(environment);
@@ -48,7 +50,8 @@ int Spawn(const Command& command, std::vector<std::string> argv) {
         throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    rusage ignored{};
+    while (wait4(pid, &status, 0, usage != nullptr ? usage : &ignored) < 0) {
         if (errno != EINTR) throw std::runtime_error("waitpid failed");
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -79,6 +82,17 @@ double TimeRun(const Command& command) {
     const auto end = std::chrono::steady_clock::now();
     Check(command, status);
     return std::chrono::duration<double>(end - start).count();
+}
+
+Times TimeRunWithCpu(const Command& command) {
+    rusage usage{};
+    const auto start = std::chrono::steady_clock::now();
+    const int status = Spawn(command, command.argv, &usage);
+    const auto end = std::chrono::steady_clock::now();
+    Check(command, status);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return {std::chrono::duration<double>(end - start).count(),
+            seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
 bool HaveGnuTime() { return access("/usr/bin/time", X_OK) == 0; }

@@ -27,6 +27,13 @@ std::vector<std::string> EnvironmentWith(const std::vector<std::string>& changes
 // (std::runtime_error) when it cannot start or ends with a non-zero status.
 double TimeRun(const Command& command);
 
+struct Times {
+    double wall = 0;  // seconds from start to end
+    double cpu = 0;   // user and system seconds of the process and the children it waited for
+};
+// Runs `command` once, as TimeRun, and gives its CPU time too.
+Times TimeRunWithCpu(const Command& command);
+
 // Peak resident set size of one run of `command` in KiB, as GNU time reports it
 // ("Maximum resident set size" of /usr/bin/time -v).
 long PeakRssKiB(const Command& command);

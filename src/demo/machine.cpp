@@ -28,6 +28,15 @@ void DemoMachine::RefillService() {
     service_.Answer(testing::HttpReply(200, "OK", {{"Content-Type", "application/json"}}, KeyReply()));
 }
 
+void DemoMachine::ServeDatabase() {
+    home_.StartServer();
+    testing::WriteFileBytes(work_ + "/BANCO.INI",
+                            "[CONFIG]\r\nSERVER=127.0.0.1\r\nPORT=" + std::to_string(home_.port()) +
+                                "\r\nBASE=" + database_ +
+                                "\r\nUSER=" + company::testing::FirebirdHome::kUser +
+                                "\r\nPWD=" + company::testing::FirebirdHome::kPassword + "\r\n");
+}
+
 std::vector<std::pair<std::string, std::string>> DemoMachine::Environment() const {
     std::vector<std::pair<std::string, std::string>> environment = home_.Environment();
     for (auto& variable : service_.Environment()) environment.push_back(variable);

@@ -39,6 +39,11 @@ public:
     // runs out after a hundred).
     void RefillService();
 
+    // From now on the database is reached through the home's Firebird server
+    // on its loopback port: the server is started and BANCO.INI names it
+    // (SERVER, PORT, and the server's user and password).
+    void ServeDatabase();
+
     // What a run of the tool needs in its environment: the Firebird home, the
     // proxy setting that reaches the service and "ProgramW6432".
     std::vector<std::pair<std::string, std::string>> Environment() const;

@@ -15,6 +15,8 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "core/utf.h"
@@ -215,37 +217,54 @@ std::u16string UrlOf(const HttpRequest& request) {
            Ascii(std::to_string(request.port)) + request.target;
 }
 
-class CurlTransport : public HttpTransport {
+// One GET on its way, step by step: open (the easy handle and its settings),
+// send (libcurl sends the request and hands the reply to the callbacks above
+// as it comes), read the status and headers (and what libcurl says of them),
+// read the body (or the failure, worded by how far the exchange got). A step
+// that fails gives the outcome to return.
+class Exchange {
 public:
-    HttpOutcome Get(const HttpRequest& request) override {
+    Exchange(const CurlApi& lib, const HttpRequest& request)
+        : lib_(lib),
+          request_(request),
+          curl_(nullptr, lib.easy_cleanup),
+          headers_(nullptr, lib.slist_free_all) {
+        transfer_.request = &request;
+    }
+
+    HttpOutcome Run() {
+        if (auto failed = Open()) return *failed;
+        Send();
+        if (auto failed = ReadStatusAndHeaders()) return *failed;
+        return ReadBody();
+    }
+
+private:
+    using Step = std::optional<HttpOutcome>;
+
+    static HttpOutcome Fail(std::u16string message) {
         HttpOutcome outcome;
-        const CurlApi* api = Curl();
-        if (api == nullptr) {
+        outcome.status = HttpOutcome::Status::Failed;
+        outcome.message = std::move(message);
+        return outcome;
+    }
+
+    Step Open() {
+        const CurlApi& lib = lib_;
+        curl_.reset(lib.easy_init());
+        if (!curl_) {
+            HttpOutcome outcome;
             outcome.status = HttpOutcome::Status::NoSession;
             return outcome;
         }
-        const CurlApi& lib = *api;
-        std::unique_ptr<CURL, decltype(lib.easy_cleanup)> curl(lib.easy_init(), lib.easy_cleanup);
-        if (!curl) {
-            outcome.status = HttpOutcome::Status::NoSession;
-            return outcome;
-        }
-        CURL* c = curl.get();
+        CURL* c = curl_.get();
 
-        auto fail = [&outcome](std::u16string message) {
-            outcome.status = HttpOutcome::Status::Failed;
-            outcome.message = std::move(message);
-            return outcome;
-        };
-
-        const std::string url = Utf16ToUtf8(UrlOf(request));
-        if (lib.easy_setopt(c, CURLOPT_URL, url.c_str()) != CURLE_OK ||
+        url_ = Utf16ToUtf8(UrlOf(request_));
+        if (lib.easy_setopt(c, CURLOPT_URL, url_.c_str()) != CURLE_OK ||
             lib.easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https") != CURLE_OK) {
-            return fail(u"Error connecting to server: " + request.host);
+            return Fail(u"Error connecting to server: " + request_.host);
         }
 
-        Transfer transfer;
-        transfer.request = &request;
         CURLcode set = CURLE_OK;
         auto option = [&set](CURLcode code) {
             if (set == CURLE_OK) set = code;
@@ -255,68 +274,112 @@ public:
         option(lib.easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L));
         option(lib.easy_setopt(c, CURLOPT_NOSIGNAL, 1L));
         option(lib.easy_setopt(c, CURLOPT_HEADERFUNCTION, OnHeader));
-        option(lib.easy_setopt(c, CURLOPT_HEADERDATA, &transfer));
+        option(lib.easy_setopt(c, CURLOPT_HEADERDATA, &transfer_));
         option(lib.easy_setopt(c, CURLOPT_WRITEFUNCTION, OnBody));
-        option(lib.easy_setopt(c, CURLOPT_WRITEDATA, &transfer));
+        option(lib.easy_setopt(c, CURLOPT_WRITEDATA, &transfer_));
         option(lib.easy_setopt(c, CURLOPT_DEBUGFUNCTION, OnDebug));
-        option(lib.easy_setopt(c, CURLOPT_DEBUGDATA, &transfer));
+        option(lib.easy_setopt(c, CURLOPT_DEBUGDATA, &transfer_));
         option(lib.easy_setopt(c, CURLOPT_VERBOSE, 1L));
-        if (set != CURLE_OK) return fail(Numbered(lib, u"Error opening request", set));
+        if (set != CURLE_OK) return Fail(Numbered(lib, u"Error opening request", set));
 
-        option(lib.easy_setopt(
-            c, CURLOPT_CONNECTTIMEOUT_MS,
-            static_cast<long>(request.timeouts.resolve_ms) + static_cast<long>(request.timeouts.connect_ms)));
+        option(lib.easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
+                               static_cast<long>(request_.timeouts.resolve_ms) +
+                                   static_cast<long>(request_.timeouts.connect_ms)));
         option(lib.easy_setopt(c, CURLOPT_XFERINFOFUNCTION, OnProgress));
-        option(lib.easy_setopt(c, CURLOPT_XFERINFODATA, &transfer));
+        option(lib.easy_setopt(c, CURLOPT_XFERINFODATA, &transfer_));
         option(lib.easy_setopt(c, CURLOPT_NOPROGRESS, 0L));
-        if (set != CURLE_OK) return fail(Numbered(lib, u"Error setting timeout for the request", set));
+        if (set != CURLE_OK) return Fail(Numbered(lib, u"Error setting timeout for the request", set));
 
-        std::unique_ptr<curl_slist, decltype(lib.slist_free_all)> headers(nullptr, lib.slist_free_all);
-        for (const HttpHeader& header : request.headers) {
+        for (const HttpHeader& header : request_.headers) {
             std::string line = Utf16ToUtf8(header.name + u": " + header.value);
-            curl_slist* more = lib.slist_append(headers.get(), line.c_str());
-            if (more == nullptr) return fail(Numbered(lib, u"Error adding header", CURLE_OUT_OF_MEMORY));
-            static_cast<void>(headers.release());  // the list now goes on in `more`
-            headers.reset(more);
+            curl_slist* more = lib.slist_append(headers_.get(), line.c_str());
+            if (more == nullptr) return Fail(Numbered(lib, u"Error adding header", CURLE_OUT_OF_MEMORY));
+            static_cast<void>(headers_.release());  // the list now goes on in `more`
+            headers_.reset(more);
         }
-        if (CURLcode code = lib.easy_setopt(c, CURLOPT_HTTPHEADER, headers.get()); code != CURLE_OK) {
-            return fail(Numbered(lib, u"Error adding header", code));
+        if (CURLcode code = lib.easy_setopt(c, CURLOPT_HTTPHEADER, headers_.get()); code != CURLE_OK) {
+            return Fail(Numbered(lib, u"Error adding header", code));
         }
+        return std::nullopt;
+    }
 
-        transfer.start = Clock::now();
-        transfer.last_activity = transfer.start;
-        CURLcode result = lib.easy_perform(c);
+    void Send() {
+        transfer_.start = Clock::now();
+        transfer_.last_activity = transfer_.start;
+        result_ = lib_.easy_perform(curl_.get());
+    }
 
-        if (result == CURLE_OK || (result == CURLE_WRITE_ERROR && transfer.reply.body_over_limit)) {
+    // The status line and headers came through OnHeader; the version is taken
+    // from libcurl's own reading where it has one. A failure before the body
+    // is worded here.
+    Step ReadStatusAndHeaders() {
+        if (Complete()) {
             long version = 0;
-            if (lib.easy_getinfo(c, CURLINFO_HTTP_VERSION, &version) == CURLE_OK) {
+            if (lib_.easy_getinfo(curl_.get(), CURLINFO_HTTP_VERSION, &version) == CURLE_OK) {
                 if (version == CURL_HTTP_VERSION_1_0)
-                    transfer.reply.version = HttpVersion::Http10;
+                    transfer_.reply.version = HttpVersion::Http10;
                 else if (version == CURL_HTTP_VERSION_1_1)
-                    transfer.reply.version = HttpVersion::Http11;
+                    transfer_.reply.version = HttpVersion::Http11;
                 else if (version == CURL_HTTP_VERSION_2_0)
-                    transfer.reply.version = HttpVersion::Http20;
+                    transfer_.reply.version = HttpVersion::Http20;
             }
-            outcome.status = HttpOutcome::Status::Replied;
-            outcome.reply = std::move(transfer.reply);
-            return outcome;
+            return std::nullopt;
         }
-        if (transfer.timed_out) result = CURLE_OPERATION_TIMEDOUT;
-        switch (result) {
+        // A transfer ended by the quiet-time limit is a time-out, whatever
+        // libcurl calls its end.
+        if (transfer_.timed_out) result_ = CURLE_OPERATION_TIMEDOUT;
+        switch (result_) {
         case CURLE_URL_MALFORMAT:
         case CURLE_UNSUPPORTED_PROTOCOL:
-            if (transfer.stage == Stage::Sending) return fail(u"Error connecting to server: " + request.host);
-            return fail(Numbered(lib, u"Error querying headers", result));
-        case CURLE_WEIRD_SERVER_REPLY: return fail(Numbered(lib, u"Error querying headers", result));
+            if (transfer_.stage == Stage::Sending)
+                return Fail(u"Error connecting to server: " + request_.host);
+            return Fail(Numbered(lib_, u"Error querying headers", result_));
+        case CURLE_WEIRD_SERVER_REPLY: return Fail(Numbered(lib_, u"Error querying headers", result_));
         default: break;
         }
-        switch (transfer.stage) {
-        case Stage::Sending: return fail(Numbered(lib, u"Error sending data", result));
+        switch (transfer_.stage) {
+        case Stage::Sending: return Fail(Numbered(lib_, u"Error sending data", result_));
         case Stage::Receiving:
-        case Stage::Headers: return fail(Numbered(lib, u"Error receiving data", result));
+        case Stage::Headers: return Fail(Numbered(lib_, u"Error receiving data", result_));
         case Stage::Body: break;
         }
-        return fail(Numbered(lib, u"Error reading data", result));
+        return std::nullopt;
+    }
+
+    // The body came through OnBody, cut off at the limit where it went past.
+    HttpOutcome ReadBody() {
+        if (!Complete()) return Fail(Numbered(lib_, u"Error reading data", result_));
+        HttpOutcome outcome;
+        outcome.status = HttpOutcome::Status::Replied;
+        outcome.reply = std::move(transfer_.reply);
+        return outcome;
+    }
+
+    // The transfer ended with the whole reply, or with as much of the body as
+    // the limit lets in.
+    bool Complete() const {
+        return result_ == CURLE_OK || (result_ == CURLE_WRITE_ERROR && transfer_.reply.body_over_limit);
+    }
+
+    const CurlApi& lib_;
+    const HttpRequest& request_;
+    std::unique_ptr<CURL, decltype(CurlApi::easy_cleanup)> curl_;
+    std::unique_ptr<curl_slist, decltype(CurlApi::slist_free_all)> headers_;
+    std::string url_;
+    Transfer transfer_;
+    CURLcode result_ = CURLE_OK;
+};
+
+class CurlTransport : public HttpTransport {
+public:
+    HttpOutcome Get(const HttpRequest& request) override {
+        const CurlApi* api = Curl();
+        if (api == nullptr) {
+            HttpOutcome outcome;
+            outcome.status = HttpOutcome::Status::NoSession;
+            return outcome;
+        }
+        return Exchange(*api, request).Run();
     }
 };
 

@@ -83,7 +83,7 @@ private:
         return lines;
     }
 
-    static std::u16string Trim(std::u16string text) {
+    static std::u16string Trim(const std::u16string& text) {
         const auto first = text.find_first_not_of(u" \t");
         if (first == std::u16string::npos) return {};
         return text.substr(first, text.find_last_not_of(u" \t") - first + 1);
