@@ -9,6 +9,12 @@ namespace {
 
 constexpr char kCtrlZ = 26;
 
+// The two input errors of a request file: it did not open, whatever the reason
+// (a file not open for input, shown as "I/O error 104"), or its name had to be
+// cut ("Invalid filename").
+constexpr std::uint32_t kFileNotOpenForInput = 104;
+constexpr std::uint32_t kInvalidFilename = 3;
+
 [[noreturn]] void FailInput(std::u16string message) { throw Error(u"EInOutError", std::move(message)); }
 
 }  // namespace
@@ -39,10 +45,9 @@ platform::OpenedStream StandardStreams::OpenInput() {
         return in;
     }
     platform::OpenedStream in = console_.OpenRequestFile(*redirect_);
-    // Every reason a request file does not open reads as the one I/O error 104;
-    // an over-long name fails even when its cut form happens to open.
-    if (!in.reader) FailInput(InputErrorText(104));
-    if (redirect_cut_) FailInput(InputErrorText(3));
+    // An over-long name fails even when its cut form happens to open.
+    if (!in.reader) FailInput(InputErrorText(kFileNotOpenForInput));
+    if (redirect_cut_) FailInput(InputErrorText(kInvalidFilename));
     return in;
 }
 
