@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "accesskey/test_support.h"
+#include "core/server_host.h"
 #include "platform/fakes/fake_platform.h"
 #include "request/principal.h"
 

@@ -15,6 +15,7 @@
 #include "accesskey/access_key.h"
 #include "accesskey/device_identity.h"
 #include "accesskey/test_support.h"
+#include "core/server_host.h"
 #include "core/utf.h"
 #include "platform/platform.h"
 #include "request/principal.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "json/json.h"
+#include "core/integer_text.h"
 
 namespace vantrel::company {
 
@@ -43,7 +43,7 @@ void TConnection::Open() {
     if (HasParam(u"User_Name")) attach.user = Param(u"User_Name");
     if (HasParam(u"Password")) attach.password = Param(u"Password");
     attach.character_set = Param(u"CharacterSet");
-    attach.dialect = json::ParseIntegerText(Param(u"SQLDialect")).value_or(3);
+    attach.dialect = ParseIntegerText(Param(u"SQLDialect")).value_or(3);
     session_ = client_.Attach(attach);
 }
 

@@ -1,6 +1,6 @@
 #include "company/settings.h"
 
-#include "json/json.h"
+#include "core/integer_text.h"
 
 namespace vantrel::company {
 
@@ -19,7 +19,7 @@ std::int32_t PortFromText(std::u16string text) {
     if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
         text.replace(0, 2, u"$");
     }
-    return json::ParseIntegerText(text).value_or(kDefaultPort);
+    return ParseIntegerText(text).value_or(kDefaultPort);
 }
 
 DatabaseSettings ReadSettings(platform::Profiles& profiles, const std::u16string& path) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "accesskey/access_key.h"
+#include "core/server_host.h"
 #include "core/utf.h"
 #include "platform/fakes/fake_platform.h"
 #include "provisioning/rustdesk.h"
@@ -180,9 +180,9 @@ TEST(ProvisioningRequestTest, KeyCharacters) {
         } else {
             const std::u16string client = Quote(kClient);
             EXPECT_EQ(f.fake.programs.started,
-                      (std::vector<Started>{Start(client + u" --config \"host=" + accesskey::ServerHost() +
-                                                  u",key=" + c.key + u"\""),
-                                            Start(client)}));
+                      (std::vector<Started>{
+                          Start(client + u" --config \"host=" + ServerHost() + u",key=" + c.key + u"\""),
+                          Start(client)}));
             EXPECT_EQ(f.Output().find("erro"), std::string::npos) << f.Output();
         }
     }

@@ -4,6 +4,7 @@
 #include "accesskey/device_identity.h"
 #include "company/dm.h"
 #include "core/error.h"
+#include "core/server_host.h"
 #include "provisioning/rustdesk.h"
 #include "request/run_log.h"
 
@@ -91,7 +92,7 @@ void TPrincipal::ConfiguraRustDesk() {
     BaixaDadosTivra(machine, name, key);
     provisioning::RecusaChaveInvalida(key);
 
-    provisioning::InstalaExecutaRustDesk(sys_, PathDir, accesskey::ServerHost(), key);
+    provisioning::InstalaExecutaRustDesk(sys_, PathDir, ServerHost(), key);
 }
 
 void TPrincipal::ProcessaSolicitacao(bool Ler) {
