@@ -5,6 +5,7 @@
 #include "company/firebird_client.h"
 #include "company/settings.h"
 #include "core/error.h"
+#include "core/path.h"
 #include "core/utf.h"
 
 namespace vantrel::company {
@@ -85,9 +86,8 @@ void CriaDM(platform::Platform& sys, std::u16string& FCNPJ) {
 void LiberaDM() { DM.reset(); }
 
 std::u16string ApplicationTitle(platform::Platform& sys) {
-    std::u16string name = sys.process.ExecutablePath();
-    const std::size_t separator = name.rfind(sys.process.PathSeparator());
-    if (separator != std::u16string::npos) name.erase(0, separator + 1);
+    const std::u16string path = sys.process.ExecutablePath();
+    std::u16string name(FileNameOf(path, sys.process.PathSeparator()));
     const std::size_t dot = name.find(u'.');
     if (dot != std::u16string::npos) name.erase(dot);
     return sys.error_box.LowerAfterFirst(name);

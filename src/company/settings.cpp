@@ -1,6 +1,7 @@
 #include "company/settings.h"
 
 #include "core/integer_text.h"
+#include "core/path.h"
 
 namespace vantrel::company {
 
@@ -12,7 +13,7 @@ constexpr std::int32_t kDefaultPort = 3050;
 }  // namespace
 
 std::u16string SettingsPath(platform::Process& process) {
-    return process.CurrentDirectory() + process.PathSeparator() + u"BANCO.INI";
+    return JoinPath(process.CurrentDirectory(), u"BANCO.INI", process.PathSeparator());
 }
 
 std::int32_t PortFromText(std::u16string text) {
