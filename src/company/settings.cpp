@@ -8,7 +8,6 @@ namespace vantrel::company {
 namespace {
 
 constexpr char16_t kSection[] = u"CONFIG";
-constexpr std::int32_t kDefaultPort = 3050;
 
 }  // namespace
 
