@@ -3,11 +3,7 @@
 #include "accesskey/exchange.h"
 #include "accesskey/url.h"
 #include "core/error.h"
-#include "core/utf.h"
-
-#ifndef VANTREL_SERVER_HOST
-#error "VANTREL_SERVER_HOST names the vendor's server host"
-#endif
+#include "core/server_host.h"
 
 namespace vantrel::accesskey {
 
@@ -18,8 +14,6 @@ namespace {
 }
 
 }  // namespace
-
-std::u16string ServerHost() { return Utf8ToUtf16(VANTREL_SERVER_HOST); }
 
 std::u16string ServiceAddress(std::u16string_view cnpj, std::u16string_view id_pc,
                               std::u16string_view nome_pc) {

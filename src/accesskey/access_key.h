@@ -20,10 +20,7 @@ inline constexpr std::size_t kReplyBodyLimit = 8 * 1024 * 1024;
 // The service's time-outs, in milliseconds.
 inline constexpr platform::HttpTimeouts kServiceTimeouts{30000, 30000, 60000, 30000};
 
-// The vendor's server host this build was made for.
-std::u16string ServerHost();
-
-// "http://<host>:3002/api/acessoremoto?cnpj=<cnpj>&id_dispositivo=<id_pc>
+// "http://<ServerHost()>:3002/api/acessoremoto?cnpj=<cnpj>&id_dispositivo=<id_pc>
 // &nome_dispositivo=<CodificaUrl(nome_pc)>": only the computer name is encoded.
 std::u16string ServiceAddress(std::u16string_view cnpj, std::u16string_view id_pc,
                               std::u16string_view nome_pc);

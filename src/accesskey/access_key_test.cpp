@@ -14,6 +14,7 @@
 #include "accesskey/access_key.h"
 #include "testing/compress.h"
 #include "testing/outcome.h"
+#include "core/server_host.h"
 #include "core/utf.h"
 #include "platform/platform.h"
 #include "testing/http_server.h"

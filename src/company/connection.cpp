@@ -1,50 +1,42 @@
 #include "company/connection.h"
 
-#include <algorithm>
+#include <optional>
+#include <string>
 
-#include "json/json.h"
+#include "core/utf.h"
 
 namespace vantrel::company {
+
+namespace {
+
+// The one rule for texts: an empty one is not sent.
+std::optional<std::u16string> Sent(const std::u16string& text) {
+    if (text.empty()) return std::nullopt;
+    return text;
+}
+
+AttachParameters AttachParametersOf(const TConnectionParams& params) {
+    AttachParameters attach;
+    attach.database = params.Database;
+    if (const auto server = Sent(params.Server)) {
+        attach.database = *server + u"/" + Ascii(std::to_string(params.Port)) + u":" + params.Database;
+    }
+    attach.user = Sent(params.User_Name);
+    attach.password = Sent(params.Password);
+    attach.character_set = params.CharacterSet;
+    attach.dialect = params.SQLDialect;
+    return attach;
+}
+
+}  // namespace
 
 TConnection::TConnection(DatabaseClient& client) : client_(client) {}
 
 TConnection::~TConnection() { Close(); }
 
-void TConnection::SetParam(std::u16string_view name, const std::u16string& value) {
-    auto it = std::find_if(params_.begin(), params_.end(), [&](const auto& p) { return p.first == name; });
-    if (value.empty()) {
-        if (it != params_.end()) params_.erase(it);
-    } else if (it != params_.end()) {
-        it->second = value;
-    } else {
-        params_.emplace_back(std::u16string(name), value);
-    }
-}
-
-bool TConnection::HasParam(std::u16string_view name) const {
-    return std::any_of(params_.begin(), params_.end(), [&](const auto& p) { return p.first == name; });
-}
-
-std::u16string TConnection::Param(std::u16string_view name) const {
-    for (const auto& [key, value] : params_)
-        if (key == name) return value;
-    return {};
-}
-
 void TConnection::Open() {
     if (Connected()) return;
-    AttachParameters attach;
-    const std::u16string server = Param(u"Server");
-    attach.database = Param(u"Database");
-    if (!server.empty()) {
-        const std::u16string port = HasParam(u"Port") ? Param(u"Port") : std::u16string(u"3050");
-        attach.database = server + u"/" + port + u":" + attach.database;
-    }
-    if (HasParam(u"User_Name")) attach.user = Param(u"User_Name");
-    if (HasParam(u"Password")) attach.password = Param(u"Password");
-    attach.character_set = Param(u"CharacterSet");
-    attach.dialect = json::ParseIntegerText(Param(u"SQLDialect")).value_or(3);
-    session_ = client_.Attach(attach);
+    session_ = client_.Attach(AttachParametersOf(Params));
 }
 
 void TConnection::Close() { session_.reset(); }

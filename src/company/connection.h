@@ -1,16 +1,32 @@
-// TConnection: the database connection of the data module, with its settings by
-// name and the one session it opens.
+// TConnection: the database connection of the data module, with its settings and
+// the one session it opens.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "company/database_client.h"
 
 namespace vantrel::company {
+
+// The port of a Firebird server that no setting names.
+inline constexpr std::int32_t kDefaultPort = 3050;
+
+// The connection's settings, under their names in the system. A text left empty
+// is a setting that is not there: nothing is sent for it, and nothing takes its
+// place (no default server, user name or password).
+struct TConnectionParams {
+    std::u16string DriverID;      // "FB": Firebird
+    std::u16string CharacterSet;  // of the connection, such as "ISO8859_1"
+    std::int32_t SQLDialect = 3;
+    std::u16string Database;           // the database as the server knows it: a file path or an alias
+    std::u16string Server;             // host of the database server
+    std::int32_t Port = kDefaultPort;  // used with Server only
+    std::u16string Password;
+    std::u16string User_Name;
+};
 
 class TConnection {
 public:
@@ -19,19 +35,16 @@ public:
     TConnection(const TConnection&) = delete;
     TConnection& operator=(const TConnection&) = delete;
 
-    // The settings: "DriverID", "CharacterSet", "SQLDialect", "Database", "Server",
-    // "Port", "Password", "User_Name". Setting an empty text removes the setting:
-    // nothing is sent for it, and nothing takes its place.
-    void SetParam(std::u16string_view name, const std::u16string& value);
-    bool HasParam(std::u16string_view name) const;
-    std::u16string Param(std::u16string_view name) const;  // empty when absent
+    // Read at each Open.
+    TConnectionParams Params;
 
     bool Connected() const { return session_ != nullptr; }
 
-    // Attaches with the settings: the database string is Server, "/", Port, ":"
-    // and Database when Server is set, else Database alone; the user name and the
-    // password only when set; the character set and the SQL dialect. Does nothing
-    // when already open. Failures of the client come as vantrel::Error.
+    // Attaches with Params: the database string is Server, "/", Port in decimal
+    // (a minus sign when negative), ":" and Database when Server is set, else
+    // Database alone; the user name and the password only when set; the
+    // character set and the SQL dialect. Does nothing when already open.
+    // Failures of the client come as vantrel::Error.
     void Open();
 
     // Rolls back the open transaction and detaches. Does nothing when closed.
@@ -42,7 +55,6 @@ public:
 
 private:
     DatabaseClient& client_;
-    std::vector<std::pair<std::u16string, std::u16string>> params_;
     std::unique_ptr<DatabaseSession> session_;
 };
 

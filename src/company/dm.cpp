@@ -5,6 +5,7 @@
 #include "company/firebird_client.h"
 #include "company/settings.h"
 #include "core/error.h"
+#include "core/path.h"
 #include "core/utf.h"
 
 namespace vantrel::company {
@@ -26,19 +27,13 @@ std::u16string TextOf(const FirstValue& value) {
 
 }  // namespace
 
-TDM::TDM(platform::Platform& sys)
-    : own_client_(std::make_unique<FirebirdClient>(sys.libraries)), sys_(sys), Connection(*own_client_) {
-    SetFixedParams();
-}
-
-TDM::TDM(platform::Platform& sys, DatabaseClient& client) : sys_(sys), Connection(client) {
-    SetFixedParams();
-}
-
-void TDM::SetFixedParams() {
-    Connection.SetParam(u"DriverID", u"FB");
-    Connection.SetParam(u"CharacterSet", u"ISO8859_1");
-    Connection.SetParam(u"SQLDialect", u"3");
+TDM::TDM(platform::Platform& sys, DatabaseClient* client)
+    : own_client_(client ? nullptr : std::make_unique<FirebirdClient>(sys.libraries)),
+      sys_(sys),
+      Connection(client ? *client : *own_client_) {
+    Connection.Params.DriverID = u"FB";
+    Connection.Params.CharacterSet = u"ISO8859_1";
+    Connection.Params.SQLDialect = 3;
 }
 
 void TDM::DataModuleCreate(std::u16string& FCNPJ) {
@@ -48,11 +43,12 @@ void TDM::DataModuleCreate(std::u16string& FCNPJ) {
     try {
         const DatabaseSettings settings = ReadSettings(sys_.profiles, path);
         Connection.Close();
-        Connection.SetParam(u"Database", settings.base);
-        Connection.SetParam(u"Server", settings.server);
-        Connection.SetParam(u"Port", Ascii(std::to_string(settings.port)));
-        Connection.SetParam(u"Password", settings.password);
-        Connection.SetParam(u"User_Name", settings.user);
+        TConnectionParams& params = Connection.Params;
+        params.Database = settings.base;
+        params.Server = settings.server;
+        params.Port = settings.port;
+        params.Password = settings.password;
+        params.User_Name = settings.user;
         Connection.Open();
         FCNPJ = TextOf(Connection.ExecSQLScalar(kStatement));
         return;
@@ -64,18 +60,9 @@ void TDM::DataModuleCreate(std::u16string& FCNPJ) {
     sys_.error_box.Show(ApplicationTitle(sys_), BoxText(failure));
 }
 
-void CriaDM(platform::Platform& sys, DatabaseClient& client, std::u16string& FCNPJ) {
+void CriaDM(platform::Platform& sys, std::u16string& FCNPJ, DatabaseClient* client) {
     try {
         DM = std::make_unique<TDM>(sys, client);
-        DM->DataModuleCreate(FCNPJ);
-    } catch (...) {
-        // The creation of the module never fails the run.
-    }
-}
-
-void CriaDM(platform::Platform& sys, std::u16string& FCNPJ) {
-    try {
-        DM = std::make_unique<TDM>(sys);
         DM->DataModuleCreate(FCNPJ);
     } catch (...) {
         // The creation of the module never fails the run.
@@ -85,9 +72,8 @@ void CriaDM(platform::Platform& sys, std::u16string& FCNPJ) {
 void LiberaDM() { DM.reset(); }
 
 std::u16string ApplicationTitle(platform::Platform& sys) {
-    std::u16string name = sys.process.ExecutablePath();
-    const std::size_t separator = name.rfind(sys.process.PathSeparator());
-    if (separator != std::u16string::npos) name.erase(0, separator + 1);
+    const std::u16string path = sys.process.ExecutablePath();
+    std::u16string name(FileNameOf(path, sys.process.PathSeparator()));
     const std::size_t dot = name.find(u'.');
     if (dot != std::u16string::npos) name.erase(dot);
     return sys.locale.LowerAfterFirst(name);

@@ -26,10 +26,10 @@ class TDM {
 
 public:
     // The connection starts closed, with the fixed settings: Firebird, character
-    // set ISO8859_1, SQL dialect 3. Without a client of the caller's, the module
-    // has a Firebird client of its own over the platform's libraries.
-    explicit TDM(platform::Platform& sys);
-    TDM(platform::Platform& sys, DatabaseClient& client);
+    // set ISO8859_1, SQL dialect 3. It goes through `client` when one is given
+    // (tests), else through a Firebird client of the module's own over the
+    // platform's libraries.
+    explicit TDM(platform::Platform& sys, DatabaseClient* client = nullptr);
     // The connection closes: its transaction is rolled back and the client detaches.
     ~TDM() = default;
     TDM(const TDM&) = delete;
@@ -42,19 +42,15 @@ public:
     // happens. Any failure after that shows the error box and returns normally,
     // leaving `FCNPJ` as it was; the connection, once open, stays open.
     void DataModuleCreate(std::u16string& FCNPJ);
-
-private:
-    void SetFixedParams();
 };
 
 // The module of this run; absent until CriaDM.
 extern std::unique_ptr<TDM> DM;
 
 // Creates DM, which refers to the new module before its creation handler runs,
-// and runs DataModuleCreate. Returns normally whatever happens inside.
-void CriaDM(platform::Platform& sys, std::u16string& FCNPJ);
-// The same with a client of the caller's.
-void CriaDM(platform::Platform& sys, DatabaseClient& client, std::u16string& FCNPJ);
+// and runs DataModuleCreate. Returns normally whatever happens inside. `client`
+// as for TDM.
+void CriaDM(platform::Platform& sys, std::u16string& FCNPJ, DatabaseClient* client = nullptr);
 
 // Shutdown: frees DM, closing its connection (roll back, detach).
 void LiberaDM();

@@ -24,7 +24,7 @@ protected:
     }
 
     // One creation of DM, as the provisioning sequence does it.
-    void Create() { CriaDM(fake.sys, client, FCNPJ); }
+    void Create() { CriaDM(fake.sys, FCNPJ, &client); }
 
     platform::FakePlatform fake;
     FakeDatabaseClient client;
@@ -95,7 +95,7 @@ TEST_F(DmTest, DatabaseStringAndCredentials) {
         }
         FakeDatabaseClient fresh;
         std::u16string id;
-        CriaDM(platform.sys, fresh, id);
+        CriaDM(platform.sys, id, &fresh);
         ASSERT_EQ(fresh.attaches.size(), 1u);
         EXPECT_EQ(fresh.attaches[0].database, c.database);
         EXPECT_EQ(fresh.attaches[0].user, c.user_sent);
@@ -121,7 +121,7 @@ TEST(DmCreationTest, WithoutSettingsFileNothingHappens) {
         c.prepare(fake.files);
         FakeDatabaseClient client;
         std::u16string FCNPJ = u"untouched";
-        CriaDM(fake.sys, client, FCNPJ);
+        CriaDM(fake.sys, FCNPJ, &client);
         EXPECT_EQ(FCNPJ, u"untouched");
         EXPECT_TRUE(fake.profiles.reads.empty());
         EXPECT_TRUE(client.attaches.empty());
@@ -170,7 +170,7 @@ TEST_F(DmTest, FailuresEndInTheBoxAndTheRunGoesOn) {
         (c.at_attach ? failing.attach_failure : failing.query_failure) = Error(kClientErrorKind, c.message);
         fake.error_box.shown.clear();
         FCNPJ.clear();
-        CriaDM(fake.sys, failing, FCNPJ);
+        CriaDM(fake.sys, FCNPJ, &failing);
         EXPECT_EQ(FCNPJ, u"");
         ASSERT_EQ(fake.error_box.shown.size(), 1u);
         EXPECT_EQ(fake.error_box.shown[0].text, c.box);

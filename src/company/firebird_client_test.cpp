@@ -456,7 +456,7 @@ Outcome Lookup(const Settings& s) {
         fake.profiles.Set(kSettings, u"CONFIG", key, Utf8ToUtf16(*value));
     }
     Outcome outcome;
-    CriaDM(fake.sys, Client(), outcome.fcnpj);
+    CriaDM(fake.sys, outcome.fcnpj, &Client());
     outcome.connected = DM && DM->Connection.Connected();
     LiberaDM();
     outcome.boxes = fake.error_box.shown;

@@ -1,25 +1,25 @@
 #include "company/settings.h"
 
-#include "json/json.h"
+#include "core/integer_text.h"
+#include "core/path.h"
 
 namespace vantrel::company {
 
 namespace {
 
 constexpr char16_t kSection[] = u"CONFIG";
-constexpr std::int32_t kDefaultPort = 3050;
 
 }  // namespace
 
 std::u16string SettingsPath(platform::Process& process) {
-    return process.CurrentDirectory() + process.PathSeparator() + u"BANCO.INI";
+    return JoinPath(process.CurrentDirectory(), u"BANCO.INI", process.PathSeparator());
 }
 
 std::int32_t PortFromText(std::u16string text) {
     if (text.size() > 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
         text.replace(0, 2, u"$");
     }
-    return json::ParseIntegerText(text).value_or(kDefaultPort);
+    return ParseIntegerText(text).value_or(kDefaultPort);
 }
 
 DatabaseSettings ReadSettings(platform::Profiles& profiles, const std::u16string& path) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "company/connection.h"
 #include "platform/process.h"
 #include "platform/profiles.h"
 
@@ -11,11 +12,11 @@ namespace vantrel::company {
 
 // Section "CONFIG" of BANCO.INI.
 struct DatabaseSettings {
-    std::u16string server;     // "SERVER": host of the database server
-    std::u16string base;       // "BASE": the database as the server knows it
-    std::u16string user;       // "USER"
-    std::u16string password;   // "PWD"
-    std::int32_t port = 3050;  // "PORT"
+    std::u16string server;             // "SERVER": host of the database server
+    std::u16string base;               // "BASE": the database as the server knows it
+    std::u16string user;               // "USER"
+    std::u16string password;           // "PWD"
+    std::int32_t port = kDefaultPort;  // "PORT"
 };
 
 // BANCO.INI in the current directory: the directory as the platform reports it,
@@ -29,8 +30,8 @@ DatabaseSettings ReadSettings(platform::Profiles& profiles, const std::u16string
 
 // The port from its text: a text of more than two characters that starts with
 // "0x" in any letter case reads as "$" and the rest; then the integer-text rule
-// (decimal, or hexadecimal after "$", "x" or "0x"); 3050 when that fails. The
-// number is not checked as a port.
+// (decimal, or hexadecimal after "$", "x" or "0x"); kDefaultPort when that
+// fails. The number is not checked as a port.
 std::int32_t PortFromText(std::u16string text);
 
 }  // namespace vantrel::company

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/server_host.h"
+#include "core/utf.h"
 #include "testing/run_program.h"
 #include "testing/tool_fixture.h"
 #ifdef _WIN32
@@ -40,7 +42,7 @@ constexpr char kTool[] = "vantrel";
 #endif
 
 const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
-const std::string kConfig = std::string("[--config] [host=") + VANTREL_SERVER_HOST + ",key=";
+const std::string kConfig = "[--config] [host=" + Utf16ToUtf8(ServerHost()) + ",key=";
 
 // The lines of a record, sorted: the two client starts run side by side, so
 // their order is not fixed. Waits (at most 10 s) until it holds `lines` lines.

@@ -19,7 +19,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -218,19 +217,11 @@ const Value* FindByPath(const Value* value, std::u16string_view path) noexcept;
 // not supported" (TJSONArray for an array).
 std::u16string ToText(const Value& value);
 
-// String, number: the text read by ParseIntegerText, else EConvertError
-// "'<text>' is not a valid integer value". true: 1, false: 0. Null, object, array:
-// EJSONException "Conversion from TJSONNull to Integer is not supported" (TJSONObject,
-// TJSONArray).
+// String, number: the text read by the integer-text rule (core/integer_text.h),
+// else EConvertError "'<text>' is not a valid integer value". true: 1, false: 0.
+// Null, object, array: EJSONException "Conversion from TJSONNull to Integer is not
+// supported" (TJSONObject, TJSONArray).
 std::int32_t ToInteger(const Value& value);
-
-// The integer-text rule, over the whole text: leading SPACEs (U+0020 only), one
-// optional '+' or '-', then either '$', 'x', 'X', "0x" or "0X" and one or more
-// hexadecimal digits whose value fits in 32 bits (taken as a signed 32-bit pattern and
-// negated under '-', so "$FFFFFFFF" is -1), or one or more decimal digits whose
-// signed value lies in the 32-bit range. Anything else, trailing spaces and the empty
-// text included, gives nullopt.
-std::optional<std::int32_t> ParseIntegerText(std::u16string_view text) noexcept;
 
 // An independent deep copy: same kinds, order and texts. Each number's text is read as
 // a double (point as decimal separator, whatever the locale) on the way; a text that

@@ -1,6 +1,7 @@
 #include "provisioning/rustdesk.h"
 
 #include "core/error.h"
+#include "core/path.h"
 #include "provisioning/launcher.h"
 
 namespace vantrel::provisioning {
@@ -42,12 +43,12 @@ std::u16string ArgumentoConfiguracao(std::u16string_view host, std::u16string_vi
 std::u16string CaminhoClienteInstalado(platform::Platform& sys) {
     std::u16string base = sys.programs.Environment(u"ProgramW6432");
     if (base.empty()) base = sys.programs.Environment(u"ProgramFiles");
-    const char16_t sep = sys.process.PathSeparator();
-    return base + sep + u"RustDesk" + sep + u"rustdesk.exe";
+    const char16_t separator = sys.process.PathSeparator();
+    return JoinPath(JoinPath(base, u"RustDesk", separator), u"rustdesk.exe", separator);
 }
 
 std::u16string CaminhoInstalador(platform::Platform& sys, std::u16string_view path_dir) {
-    return std::u16string(path_dir) + sys.process.PathSeparator() + u"rustdesk.exe";
+    return JoinPath(path_dir, u"rustdesk.exe", sys.process.PathSeparator());
 }
 
 void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_dir, std::u16string_view host,

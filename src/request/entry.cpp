@@ -2,6 +2,7 @@
 
 #include "company/dm.h"
 #include "core/error.h"
+#include "core/path.h"
 #include "request/principal.h"
 #include "request/standard_streams.h"
 
@@ -9,11 +10,8 @@ namespace vantrel::request {
 
 std::u16string RequestFilePath(platform::Process& process, const std::u16string& argument) {
     const char16_t separator = process.PathSeparator();
-    const bool windows = separator == u'\\';
-    bool has_directory = argument.find(separator) != std::u16string::npos ||
-                         (windows && argument.find(u':') != std::u16string::npos);
-    if (has_directory) return argument;
-    return process.CurrentDirectory() + separator + argument;
+    if (HasDirectoryPart(argument, separator)) return argument;
+    return JoinPath(process.CurrentDirectory(), argument, separator);
 }
 
 int Run(platform::Platform& sys) {

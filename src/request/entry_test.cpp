@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "accesskey/access_key.h"
+#include "core/server_host.h"
 #include "company/dm.h"
 #include "company/firebird_client.h"
 #include "core/utf.h"
@@ -146,9 +147,9 @@ TEST(ProvisioningRequestTest, KeyCharacters) {
         } else {
             const std::u16string client = Quote(kClient);
             EXPECT_EQ(f.fake.programs.started,
-                      (std::vector<Started>{Start(client + u" --config \"host=" + accesskey::ServerHost() +
-                                                  u",key=" + c.key + u"\""),
-                                            Start(client)}));
+                      (std::vector<Started>{
+                          Start(client + u" --config \"host=" + ServerHost() + u",key=" + c.key + u"\""),
+                          Start(client)}));
             EXPECT_EQ(f.Output().find("erro"), std::string::npos) << f.Output();
         }
     }

@@ -4,6 +4,8 @@
 #include "accesskey/device_identity.h"
 #include "company/dm.h"
 #include "core/error.h"
+#include "core/path.h"
+#include "core/server_host.h"
 #include "provisioning/rustdesk.h"
 #include "request/run_log.h"
 
@@ -14,22 +16,6 @@ namespace {
 json::Value EmptyObject() { return json::Value::Object(); }
 
 }  // namespace
-
-std::u16string DirectoryOf(std::u16string_view path, char16_t separator) {
-    const bool windows = separator == u'\\';
-    std::size_t cut = std::u16string_view::npos;
-    for (std::size_t i = path.size(); i-- > 0;) {
-        if (path[i] == separator || (windows && path[i] == u':')) {
-            cut = i;
-            break;
-        }
-    }
-    if (cut == std::u16string_view::npos) return {};
-    if (path[cut] != separator) return std::u16string(path.substr(0, cut + 1));  // "C:"
-    // The separator stays when it is the root's: "C:\", "\\", or POSIX "/".
-    bool root = cut == 0 || path[cut - 1] == separator || (windows && path[cut - 1] == u':');
-    return std::u16string(path.substr(0, root ? cut + 1 : cut));
-}
 
 TPrincipal::TPrincipal(platform::Platform& sys, StandardStreams& streams)
     : PathDir(DirectoryOf(sys.process.ExecutablePath(), sys.process.PathSeparator())),
@@ -91,7 +77,7 @@ void TPrincipal::ConfiguraRustDesk() {
     BaixaDadosTivra(machine, name, key);
     provisioning::RecusaChaveInvalida(key);
 
-    provisioning::InstalaExecutaRustDesk(sys_, PathDir, accesskey::ServerHost(), key);
+    provisioning::InstalaExecutaRustDesk(sys_, PathDir, ServerHost(), key);
 }
 
 void TPrincipal::ProcessaSolicitacao(bool Ler) {

@@ -67,8 +67,4 @@ private:
 // does not convert, and then `value` is left as it was.
 bool TentaObterInteiro(const json::Value* object, std::u16string_view path, std::int32_t& value);
 
-// The directory part of an executable path: up to its last separator (or, on
-// Windows, drive colon), keeping that separator only where it is the root's.
-std::u16string DirectoryOf(std::u16string_view path, char16_t separator);
-
 }  // namespace vantrel::request

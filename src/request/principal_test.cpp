@@ -3,32 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "accesskey/access_key.h"
+#include "core/server_host.h"
 #include "testing/compress.h"
 #include "testing/outcome.h"
 #include "testing/fake_platform.h"
 
 namespace vantrel::request {
 namespace {
-
-TEST(PrincipalTest, DirectoryOfExecutable) {
-    struct Case {
-        std::u16string path;
-        char16_t separator;
-        std::u16string directory;
-    } cases[] = {
-        {u"C:\\Apps\\tool.exe", u'\\', u"C:\\Apps"},
-        {u"C:\\tool.exe", u'\\', u"C:\\"},
-        {u"C:tool.exe", u'\\', u"C:"},
-        {u"\\\\server\\share\\tool.exe", u'\\', u"\\\\server\\share"},
-        {u"tool.exe", u'\\', u""},
-        {u"/opt/vantrel/bin/vantrel", u'/', u"/opt/vantrel/bin"},
-        {u"/vantrel", u'/', u"/"},
-        {u"/opt/a:b/vantrel", u'/', u"/opt/a:b"},  // a colon is no drive on POSIX
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(DirectoryOf(c.path, c.separator), c.directory) << ::testing::PrintToString(c.path);
-    }
-}
 
 TEST(PrincipalTest, RequestKindLookup) {
     struct Case {

