@@ -57,7 +57,7 @@ void TDM::DataModuleCreate(std::u16string& FCNPJ) {
     } catch (const std::exception& error) {
         failure = Utf8ToUtf16(error.what());
     }
-    sys_.error_box.Show(ApplicationTitle(sys_), BoxText(failure));
+    sys_.error_box.Show(ApplicationTitle(sys_.process, sys_.locale), BoxText(failure));
 }
 
 void CriaDM(platform::Platform& sys, std::u16string& FCNPJ, DatabaseClient* client) {
@@ -71,12 +71,12 @@ void CriaDM(platform::Platform& sys, std::u16string& FCNPJ, DatabaseClient* clie
 
 void LiberaDM() { DM.reset(); }
 
-std::u16string ApplicationTitle(platform::Platform& sys) {
-    const std::u16string path = sys.process.ExecutablePath();
-    std::u16string name(FileNameOf(path, sys.process.PathSeparator()));
+std::u16string ApplicationTitle(platform::Process& process, platform::Locale& locale) {
+    const std::u16string path = process.ExecutablePath();
+    std::u16string name(FileNameOf(path, process.PathSeparator()));
     const std::size_t dot = name.find(u'.');
     if (dot != std::u16string::npos) name.erase(dot);
-    return sys.locale.LowerAfterFirst(name);
+    return locale.LowerAfterFirst(name);
 }
 
 std::u16string BoxText(std::u16string message) {

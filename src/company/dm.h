@@ -57,7 +57,7 @@ void LiberaDM();
 
 // The error box's caption: the executable's file name up to its first ".", with
 // every character after the first in lower case ("ABC_TOOL.V2.exe": "Abc_tool").
-std::u16string ApplicationTitle(platform::Platform& sys);
+std::u16string ApplicationTitle(platform::Process& process, platform::Locale& locale);
 
 // A failure's message as the box shows it: a "." is added when the message is not
 // empty and its last code unit comes after the period (46).

@@ -211,7 +211,7 @@ TEST(DmTextTest, ApplicationTitle) {
     for (const Case& c : cases) {
         fake.process.executable_path = c.executable;
         fake.process.separator = c.separator;
-        EXPECT_EQ(ApplicationTitle(fake.sys), c.title) << Utf16ToUtf8(c.executable);
+        EXPECT_EQ(ApplicationTitle(fake.process, fake.locale), c.title) << Utf16ToUtf8(c.executable);
     }
 }
 

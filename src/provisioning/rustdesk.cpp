@@ -40,21 +40,20 @@ std::u16string ArgumentoConfiguracao(std::u16string_view host, std::u16string_vi
     return out;
 }
 
-std::u16string CaminhoClienteInstalado(platform::Platform& sys) {
-    std::u16string base = sys.programs.Environment(u"ProgramW6432");
-    if (base.empty()) base = sys.programs.Environment(u"ProgramFiles");
-    const char16_t separator = sys.process.PathSeparator();
+std::u16string CaminhoClienteInstalado(platform::Programs& programs, char16_t separator) {
+    std::u16string base = programs.Environment(u"ProgramW6432");
+    if (base.empty()) base = programs.Environment(u"ProgramFiles");
     return JoinPath(JoinPath(base, u"RustDesk", separator), u"rustdesk.exe", separator);
 }
 
-std::u16string CaminhoInstalador(platform::Platform& sys, std::u16string_view path_dir) {
-    return JoinPath(path_dir, u"rustdesk.exe", sys.process.PathSeparator());
+std::u16string CaminhoInstalador(std::u16string_view path_dir, char16_t separator) {
+    return JoinPath(path_dir, u"rustdesk.exe", separator);
 }
 
 void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_dir, std::u16string_view host,
                             std::u16string_view key) {
     const std::u16string config = ArgumentoConfiguracao(host, key);
-    const std::u16string client = CaminhoClienteInstalado(sys);
+    const std::u16string client = CaminhoClienteInstalado(sys.programs, sys.process.PathSeparator());
     auto start_client = [&] {
         // The run that takes the configuration and the plain client, side by side.
         Start(sys, Quoted(client) + config);
@@ -64,7 +63,7 @@ void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_di
         start_client();
         return;
     }
-    const std::u16string installer = CaminhoInstalador(sys, path_dir);
+    const std::u16string installer = CaminhoInstalador(path_dir, sys.process.PathSeparator());
     if (!sys.files.Exists(installer)) return;
 
     Start(sys, Quoted(installer) + u" --silent-install");

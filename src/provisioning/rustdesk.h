@@ -25,10 +25,10 @@ std::u16string ArgumentoConfiguracao(std::u16string_view host, std::u16string_vi
 
 // "ProgramW6432", or "ProgramFiles" when that is empty, then
 // <sep>RustDesk<sep>rustdesk.exe.
-std::u16string CaminhoClienteInstalado(platform::Platform& sys);
+std::u16string CaminhoClienteInstalado(platform::Programs& programs, char16_t separator);
 
 // The installer beside the executable: <path_dir><sep>rustdesk.exe.
-std::u16string CaminhoInstalador(platform::Platform& sys, std::u16string_view path_dir);
+std::u16string CaminhoInstalador(std::u16string_view path_dir, char16_t separator);
 
 // Branch A, client installed: starts it with the configuration, then plainly.
 // Branch B, installer beside the executable: silent installation, a wait of up
