@@ -56,7 +56,8 @@ TEST_F(WindowsToolTest, BoxShowsTheFailureAndTheRunWaitsForOk) {
         }
         WriteSettings(kSettings);
         testing::ProgramResult result;
-        SeenBox box = RunWithBox(result);
+        // Held open a while: the run still waits.
+        SeenBox box = RunWithBox(result, "vantrel", 3000);
         EXPECT_EQ(box.caption, "vantrel");
         EXPECT_EQ(box.text, c.text);
         EXPECT_EQ(box.buttons, "OK");

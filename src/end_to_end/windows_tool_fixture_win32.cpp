@@ -114,7 +114,7 @@ testing::ProgramResult WindowsToolTest::RunWithoutBox() {
     return result;
 }
 
-SeenBox WindowsToolTest::RunWithBox(testing::ProgramResult& result, const std::string& caption) {
+SeenBox WindowsToolTest::RunWithBox(testing::ProgramResult& result, const std::string& caption, int hold_ms) {
     testing::StartedProgram run(dir->File(tool), {}, dir->path(), outputs->path());
     testing::ProgramResult described = Reader(caption, "describe");
     EXPECT_EQ(described.exit_code, 0) << described.err;
@@ -130,6 +130,7 @@ SeenBox WindowsToolTest::RunWithBox(testing::ProgramResult& result, const std::s
         if (key == "icon") box.icon = value;
     }
     // While the box is open the run waits: no result, no log line, no key asked for.
+    Sleep(static_cast<DWORD>(hold_ms));
     EXPECT_TRUE(run.Running());
     EXPECT_EQ(run.Output(), "");
     EXPECT_FALSE(testing::FileExists(dir->File("LogVantrel.txt")));

@@ -42,10 +42,11 @@ protected:
     // A run that shows no box: its result.
     testing::ProgramResult RunWithoutBox();
     // A run that shows a box: the box as seen while the run waits on it. Checks
-    // that meanwhile the run has written nothing on standard output, no log line
-    // and asked for no key; then presses OK and gives the run's result in
-    // `result`.
-    SeenBox RunWithBox(testing::ProgramResult& result, const std::string& caption = "vantrel");
+    // that meanwhile, and still after `hold_ms` more, the run has written nothing
+    // on standard output, no log line and asked for no key; then presses OK and
+    // gives the run's result in `result`.
+    SeenBox RunWithBox(testing::ProgramResult& result, const std::string& caption = "vantrel",
+                       int hold_ms = 0);
 
     // The calls the stand-in recorded, one a line.
     std::vector<std::string> Calls() const;
