@@ -286,19 +286,22 @@ std::u16string LoadFailureText(const std::vector<LoadAttempt>& attempts) {
         if (i > 0) names += i + 1 == attempts.size() ? u" and " : u", ";
         names += u"\"" + attempts[i].name + u"\"";
     }
+    // A library found but built for another processor is what a technician must
+    // replace: that comes first, before the last load's error, which may be
+    // about another name.
     std::u16string text;
+    for (const LoadAttempt& attempt : attempts) {
+        if (attempt.load.other_architecture) {
+            text += u"\"" + attempt.name + u"\" was found but is not built for the " + kArchitecture +
+                    u" architecture.\r\n";
+        }
+    }
     const std::uint32_t error = attempts.empty() ? 0 : attempts.back().load.error;
     if (error != 0)
         text += u"Error " + Number(error) + u": the";
     else
         text += u"The";
     text += u" Firebird database client library could not be loaded (tried " + names + u").";
-    for (const LoadAttempt& attempt : attempts) {
-        if (attempt.load.other_architecture) {
-            text += u"\r\n\"" + attempt.name + u"\" was found but is not built for the " + kArchitecture +
-                    u" architecture.";
-        }
-    }
     if (!attempts.empty() && !attempts.back().load.error_text.empty()) {
         text += u"\r\n" + attempts.back().load.error_text + u".";
     }

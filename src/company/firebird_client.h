@@ -56,9 +56,9 @@ struct LoadAttempt {
 };
 
 // The message of a failed load, from every name's outcome in the order tried:
-// the last system error number (where the system gives one), the names tried,
-// each name found but built for another processor, the system's text for the
-// last failure, and where the library belongs.
+// each name found but built for another processor, then the last system error
+// number (where the system gives one), the names tried, the system's text for
+// the last failure, and where the library belongs.
 std::u16string LoadFailureText(const std::vector<LoadAttempt>& attempts);
 
 }  // namespace vantrel::company

@@ -207,13 +207,15 @@ TEST_F(FirebirdClientTest, LibraryThatDoesNotLoadIsExplained) {
         const std::u16string first = kClientLibraryNames[0], second = kClientLibraryNames[1];
         const std::u16string& text = failure.message();
         EXPECT_EQ(failure.kind(), kClientLoadKind);
-        // The last error's number, both names, the name built for another processor,
-        // the system's text, and where the library belongs and for which processor.
-        const std::u16string opening =
-            u"Error 126: the Firebird database client library could not be loaded (tried \"" + first +
-            u"\" and \"" + second + u"\").\r\n\"" + first + u"\" was found but is not built for the ";
+        // The name built for another processor first, then the last error's
+        // number, both names, the system's text, and where the library belongs
+        // and for which processor.
+        const std::u16string opening = u"\"" + first + u"\" was found but is not built for the ";
         EXPECT_EQ(text.substr(0, opening.size()), opening) << Utf16ToUtf8(text);
-        EXPECT_NE(text.find(u" architecture.\r\nThe specified module could not be found.\r\nPlace " + first),
+        EXPECT_NE(text.find(u" architecture.\r\nError 126: the Firebird database client library could not be "
+                            u"loaded (tried \"" +
+                            first + u"\" and \"" + second +
+                            u"\").\r\nThe specified module could not be found.\r\nPlace " + first),
                   std::u16string::npos)
             << Utf16ToUtf8(text);
         EXPECT_NE(text.find(u"; it must be built for the "), std::u16string::npos);
