@@ -133,7 +133,8 @@ TEST(InstalaExecutaRustDeskTest, ClientPathFromTheEnvironment) {
         fake.process.separator = c.separator;
         if (!c.w6432.empty()) fake.programs.environment[u"ProgramW6432"] = c.w6432;
         fake.programs.environment[u"ProgramFiles"] = c.files;
-        EXPECT_EQ(CaminhoClienteInstalado(fake.programs, fake.process.PathSeparator()), c.path) << Utf16ToUtf8(c.path);
+        EXPECT_EQ(CaminhoClienteInstalado(fake.programs, fake.process.PathSeparator()), c.path)
+            << Utf16ToUtf8(c.path);
     }
 }
 
