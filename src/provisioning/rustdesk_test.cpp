@@ -2,9 +2,11 @@
 // exact command lines.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/trace.h"
 #include "core/utf.h"
 #include "testing/fake_platform.h"
 #include "provisioning/rustdesk.h"
@@ -135,6 +137,63 @@ TEST(InstalaExecutaRustDeskTest, ClientPathFromTheEnvironment) {
         fake.programs.environment[u"ProgramFiles"] = c.files;
         EXPECT_EQ(CaminhoClienteInstalado(fake.sys), c.path) << Utf16ToUtf8(c.path);
     }
+}
+
+
+// The trace of branch B with a service that never comes up and starts that
+// fail: the branch, each command line with the key masked, each start's
+// outcome, each look at the service and the wait's result.
+TEST(InstalaExecutaRustDeskTest, TheTraceTellsWhatWasFoundAndDone) {
+    struct Lines : trace::Sink {
+        explicit Lines(std::vector<std::string>& out) : out_(out) {}
+        void Write(std::string_view line) override { out_.emplace_back(line); }
+        std::vector<std::string>& out_;
+    };
+    std::vector<std::string> lines;
+    InstallFixture f;
+    f.fake.files.Put(kInstaller, "");
+    f.fake.programs.start_succeeds = false;
+    trace::Start(std::make_unique<Lines>(lines), [&f] { return f.fake.clock.ticks; });
+    trace::Conceal(u"K3y+/=");
+    f.Install();
+    trace::Stop();
+
+    std::string all;
+    for (const auto& line : lines) all += line.substr(6) + "\n";  // without the milliseconds
+    EXPECT_NE(all.find("provisioning: client C:\\Program Files\\RustDesk\\rustdesk.exe is not there\n"
+                       "provisioning: installer C:\\Apps\\rustdesk.exe is there\n"
+                       "provisioning: branch B"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("provisioning: start \"C:\\Apps\\rustdesk.exe\" --silent-install\n"
+                       "provisioning: did not start\n"
+                       "provisioning: waiting up to 20000 ms for the service RustDesk\n"
+                       "provisioning: service RustDesk not running after 0 ms\n"
+                       "provisioning: service RustDesk not running after 1000 ms\n"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("provisioning: the service did not come up within the wait\n"
+                       "provisioning: the service is not running\n"
+                       "provisioning: pause of 1000 ms\n"
+                       "provisioning: client C:\\Program Files\\RustDesk\\rustdesk.exe still not there; start the "
+                       "installer on its own\n"
+                       "provisioning: start \"C:\\Apps\\rustdesk.exe\"\n"
+                       "provisioning: did not start\n"),
+              std::string::npos)
+        << all;
+    EXPECT_EQ(all.find("K3y"), std::string::npos) << all;
+
+    // Branch A: the configuration's key is masked in the command line.
+    lines.clear();
+    InstallFixture a;
+    a.fake.files.Put(kClient, "");
+    trace::Start(std::make_unique<Lines>(lines), [&a] { return a.fake.clock.ticks; });
+    trace::Conceal(u"K3y+/=");
+    a.Install();
+    trace::Stop();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], "    0 provisioning: start \"C:\\Program Files\\RustDesk\\rustdesk.exe\" --config "
+                        "\"host=acesso.example,key=***\"");
 }
 
 }  // namespace
