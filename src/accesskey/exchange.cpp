@@ -86,7 +86,8 @@ std::u16string HttpGetText(platform::HttpTransport& transport, std::u16string_vi
         if (trace::On()) trace::Line("key", u"GET " + current);
         platform::HttpOutcome outcome = transport.Get(*request);
         if (trace::On()) {
-            trace::Line("key", outcome.proxy.empty() ? std::u16string(u"direct, no proxy") : u"proxy " + outcome.proxy);
+            trace::Line("key", outcome.proxy.empty() ? std::u16string(u"direct, no proxy")
+                                                     : u"proxy " + outcome.proxy);
             if (outcome.status == platform::HttpOutcome::Status::Replied) {
                 trace::Line("key", u"status " + StatusLine(outcome.reply));
             } else {

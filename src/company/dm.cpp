@@ -58,7 +58,7 @@ void TDM::DataModuleCreate(std::u16string& FCNPJ) {
         Connection.Open();
         const FirstValue value = Connection.ExecSQLScalar(kStatement);
         if (trace::On()) {
-            trace::Line("company", value.kind == FirstValue::Kind::Text ? u"tax id " + value.text
+            trace::Line("company", value.kind == FirstValue::Kind::Text    ? u"tax id " + value.text
                                    : value.kind == FirstValue::Kind::NoRow ? u"the statement gave no row"
                                                                            : u"the statement gave NULL");
         }

@@ -34,9 +34,9 @@ TEST_F(TraceTest, LinesCarryTheMillisecondsSinceTheStartAndTheStep) {
     Line("company", u"settings C:\\ERP\\BANCO.INI found");
     now += 123456;
     Line("end", u"");
-    EXPECT_EQ(lines, (std::vector<std::string>{"    0 start: vantrel 1.0.0",
-                                               "   12 company: settings C:\\ERP\\BANCO.INI found",
-                                               "123468 end: "}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"    0 start: vantrel 1.0.0",
+                                        "   12 company: settings C:\\ERP\\BANCO.INI found", "123468 end: "}));
 }
 
 TEST_F(TraceTest, EverythingButPrintableAsciiIsEscaped) {

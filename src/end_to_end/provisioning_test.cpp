@@ -307,7 +307,6 @@ TEST_F(ProvisioningToolTest, CompanyTaxIdFromTheDatabase) {
 }
 #endif
 
-
 // The support trace: the lines of a run's standard error that a trace wrote
 // ("MS step: text"), without their line ends.
 std::vector<std::string> TraceLines(const std::string& text) {
@@ -357,31 +356,60 @@ TEST_F(ProvisioningToolTest, TraceOfEachKindOfRun) {
         std::vector<std::string> expected;  // each is in one line of the trace
     };
     const std::string host = Utf16ToUtf8(ServerHost());
-    const std::string start_client = "provisioning: start \"" + client + "\" --config \"host=" + host + ",key=***\"";
+    const std::string start_client =
+        "provisioning: start \"" + client + "\" --config \"host=" + host + ",key=***\"";
     const std::string password = "Pwd-Of-The-ERP";
     const Case cases[] = {
-        {"branch A", true, true, "", std::nullopt, Company::None,
+        {"branch A",
+         true,
+         true,
+         "",
+         std::nullopt,
+         Company::None,
          {"start: vantrel ", "start: mode: no argument", "start: request kind 0", "company: settings ",
-          "identity: computer name ", "key: GET http://" + host + ":3002/api/acessoremoto?cnpj=&id_dispositivo=",
-          "key: proxy ", "key: status HTTP/1.1 200 OK", "key: content type \"application/json",
-          "key: a key of 7 characters", "provisioning: client " + client + " is there", "provisioning: branch A",
-          start_client, "provisioning: start \"" + client + "\"", "provisioning: started",
+          "identity: computer name ",
+          "key: GET http://" + host + ":3002/api/acessoremoto?cnpj=&id_dispositivo=", "key: proxy ",
+          "key: status HTTP/1.1 200 OK", "key: content type \"application/json", "key: a key of 7 characters",
+          "provisioning: client " + client + " is there", "provisioning: branch A", start_client,
+          "provisioning: start \"" + client + "\"", "provisioning: started",
           "end: result {\"log\":[],\"Msg\":\"Sucesso\"}", "end: log line written"}},
-        {"branch B, the service comes up", false, true, "client+service", std::nullopt, Company::None,
-         {"provisioning: client " + client + " is not there", "provisioning: installer " + installer + " is there",
-          "provisioning: branch B", "provisioning: start \"" + installer + "\" --silent-install",
+        {"branch B, the service comes up",
+         false,
+         true,
+         "client+service",
+         std::nullopt,
+         Company::None,
+         {"provisioning: client " + client + " is not there",
+          "provisioning: installer " + installer + " is there", "provisioning: branch B",
+          "provisioning: start \"" + installer + "\" --silent-install",
           "provisioning: service RustDesk running after ", "provisioning: the service is running",
-          "provisioning: pause of 1000 ms", "is there after the install", start_client, "end: log line written"}},
-        {"branch C", false, false, "", std::nullopt, Company::None,
+          "provisioning: pause of 1000 ms", "is there after the install", start_client,
+          "end: log line written"}},
+        {"branch C",
+         false,
+         false,
+         "",
+         std::nullopt,
+         Company::None,
          {"provisioning: installer " + installer + " is not there", "provisioning: branch C",
           "end: log line written"}},
-        {"failed key request", true, true, "", testing::HttpReply(500, "Internal Server Error", {}, "down"),
+        {"failed key request",
+         true,
+         true,
+         "",
+         testing::HttpReply(500, "Internal Server Error", {}, "down"),
          Company::None,
          {"key: status HTTP/1.1 500 Internal Server Error",
           "end: failed: ERESTException: HTTP/1.1 500 Internal Server Error", "end: log line written"}},
-        {"failed company lookup", true, false, "", std::nullopt, Company::Fails,
-         {"company: settings " + work + kSep + "BANCO.INI found", "company: failed; the box shows: ",
-          "key: GET http://" + host + ":3002/api/acessoremoto?cnpj=&", "provisioning: branch A", start_client}},
+        {"failed company lookup",
+         true,
+         false,
+         "",
+         std::nullopt,
+         Company::Fails,
+         {"company: settings " + work + kSep + "BANCO.INI found",
+          "company: failed; the box shows: ", "key: GET http://" + host + ":3002/api/acessoremoto?cnpj=&",
+          "provisioning: branch A", start_client}},
     };
 #ifndef _WIN32
     company::testing::FirebirdHome home;  // its server is not started: the attach fails
@@ -404,8 +432,8 @@ TEST_F(ProvisioningToolTest, TraceOfEachKindOfRun) {
             if (c.client) Copy(STAND_IN, client);
             if (c.installer) Copy(STAND_IN, installer);
             if (c.company == Company::Fails) testing::WriteFileBytes(work + kSep + "BANCO.INI", settings);
-            key_service.Answer(c.reply.value_or(testing::HttpReply(200, "OK", {{"Content-Type", "application/json"}},
-                                                                   R"({"token":"Key+/=9"})")));
+            key_service.Answer(c.reply.value_or(testing::HttpReply(
+                200, "OK", {{"Content-Type", "application/json"}}, R"({"token":"Key+/=9"})")));
             testing::Environment environment = database;
             environment.push_back({"VANTREL_TRACE", trace});
             environment.push_back({"VANTREL_STAND_IN_INSTALL", c.installs});
@@ -430,9 +458,11 @@ TEST_F(ProvisioningToolTest, TraceOfEachKindOfRun) {
         std::string all;
         for (const auto& line : trace) all += line + "\n";
         for (const std::string& expected : c.expected) {
-            EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
-                                    [&](const std::string& line) { return line.find(expected) != std::string::npos; }))
-                << "no line with: " << expected << "\n" << all;
+            EXPECT_TRUE(std::any_of(
+                trace.begin(), trace.end(),
+                [&](const std::string& line) { return line.find(expected) != std::string::npos; }))
+                << "no line with: " << expected << "\n"
+                << all;
         }
         for (const std::string& secret : {std::string("Key+/=9"), password, std::string(kHeaderToken)}) {
             EXPECT_EQ(on.err.find(secret), std::string::npos) << secret << "\n" << on.err;
@@ -454,8 +484,9 @@ TEST_F(ProvisioningToolTest, TraceToAFileOrNowhere) {
         EXPECT_EQ(r.err, "");
     }
     const std::vector<std::string> lines = TraceLines(testing::ReadFileBytes(file));
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) { return line.find(" start: vantrel ") != std::string::npos; }),
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [](const std::string& line) { return line.find(" start: vantrel ") != std::string::npos; }),
               2);
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& line) { return line.ends_with(" end: log line written"); }),

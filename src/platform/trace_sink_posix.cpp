@@ -46,7 +46,8 @@ std::unique_ptr<trace::Sink> OpenTraceSink(const std::u16string& setting) {
     if (setting.empty()) return nullptr;
     if (setting == u"1") return std::make_unique<DescriptorSink>(STDERR_FILENO, false);
     // Close-on-exec: the programs the tool starts never inherit the trace file.
-    const int fd = open(posix::EncodeLocale(setting).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd =
+        open(posix::EncodeLocale(setting).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return nullptr;
     return std::make_unique<DescriptorSink>(fd, true);
 }

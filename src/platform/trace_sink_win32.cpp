@@ -25,7 +25,8 @@ public:
         std::size_t left = bytes.size();
         while (left > 0) {
             DWORD written = 0;
-            if (!WriteFile(handle_, next, static_cast<DWORD>(left), &written, nullptr) || written == 0) return;
+            if (!WriteFile(handle_, next, static_cast<DWORD>(left), &written, nullptr) || written == 0)
+                return;
             next += written;
             left -= written;
         }
@@ -47,8 +48,8 @@ std::unique_ptr<trace::Sink> OpenTraceSink(const std::u16string& setting) {
         return std::make_unique<HandleSink>(handle, false);
     }
     // Appending: every write goes to the end, also with another run writing.
-    HANDLE file = CreateFileW(win32::Wide(setting), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(win32::Wide(setting), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<HandleSink>(file, true);
 }

@@ -22,8 +22,8 @@ bool AguardaServicoRodando(platform::Programs& programs, platform::Clock& clock,
                            const std::u16string& NomeServico, std::uint32_t TempoLimite) {
     const auto start = static_cast<std::uint32_t>(clock.Ticks());
     if (trace::On()) {
-        trace::Line("provisioning", u"waiting up to " + trace::Number(TempoLimite) + u" ms for the service " +
-                                        NomeServico);
+        trace::Line("provisioning",
+                    u"waiting up to " + trace::Number(TempoLimite) + u" ms for the service " + NomeServico);
     }
     for (;;) {
         bool running = false;
@@ -34,8 +34,9 @@ bool AguardaServicoRodando(platform::Programs& programs, platform::Clock& clock,
         }
         if (trace::On()) {
             const std::uint32_t elapsed = static_cast<std::uint32_t>(clock.Ticks()) - start;
-            trace::Line("provisioning", u"service " + NomeServico + (running ? u" running" : u" not running") +
-                                            u" after " + trace::Number(elapsed) + u" ms");
+            trace::Line("provisioning", u"service " + NomeServico +
+                                            (running ? u" running" : u" not running") + u" after " +
+                                            trace::Number(elapsed) + u" ms");
         }
         if (running) return true;
         clock.Sleep(kServicePollPause);

@@ -83,7 +83,8 @@ void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_di
 
     Start(sys, Quoted(installer) + u" --silent-install");
     const bool up = AguardaServicoRodando(sys.programs, sys.clock, kServiceName, kServiceBudget);
-    if (tracing) note(up ? std::u16string(u"the service is running") : std::u16string(u"the service is not running"));
+    if (tracing)
+        note(up ? std::u16string(u"the service is running") : std::u16string(u"the service is not running"));
     if (tracing) note(u"pause of " + trace::Number(kAfterServicePause) + u" ms");
     sys.clock.Sleep(kAfterServicePause);
     if (sys.files.Exists(client)) {

@@ -139,7 +139,6 @@ TEST(InstalaExecutaRustDeskTest, ClientPathFromTheEnvironment) {
     }
 }
 
-
 // The trace of branch B with a service that never comes up and starts that
 // fail: the branch, each command line with the key masked, each start's
 // outcome, each look at the service and the wait's result.
@@ -172,14 +171,15 @@ TEST(InstalaExecutaRustDeskTest, TheTraceTellsWhatWasFoundAndDone) {
                        "provisioning: service RustDesk not running after 1000 ms\n"),
               std::string::npos)
         << all;
-    EXPECT_NE(all.find("provisioning: the service did not come up within the wait\n"
-                       "provisioning: the service is not running\n"
-                       "provisioning: pause of 1000 ms\n"
-                       "provisioning: client C:\\Program Files\\RustDesk\\rustdesk.exe still not there; start the "
-                       "installer on its own\n"
-                       "provisioning: start \"C:\\Apps\\rustdesk.exe\"\n"
-                       "provisioning: did not start\n"),
-              std::string::npos)
+    EXPECT_NE(
+        all.find("provisioning: the service did not come up within the wait\n"
+                 "provisioning: the service is not running\n"
+                 "provisioning: pause of 1000 ms\n"
+                 "provisioning: client C:\\Program Files\\RustDesk\\rustdesk.exe still not there; start the "
+                 "installer on its own\n"
+                 "provisioning: start \"C:\\Apps\\rustdesk.exe\"\n"
+                 "provisioning: did not start\n"),
+        std::string::npos)
         << all;
     EXPECT_EQ(all.find("K3y"), std::string::npos) << all;
 

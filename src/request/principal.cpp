@@ -78,7 +78,8 @@ void TPrincipal::ConfiguraRustDesk() {
     std::u16string key;
     const std::u16string name = accesskey::LeNomeComputador(sys_.identity);
     const std::u16string machine = accesskey::LeMachineGuid(sys_.identity);
-    if (trace::On()) trace::Line("identity", u"computer name \"" + name + u"\"; machine id \"" + machine + u"\"");
+    if (trace::On())
+        trace::Line("identity", u"computer name \"" + name + u"\"; machine id \"" + machine + u"\"");
     BaixaDadosTivra(machine, name, key);
     provisioning::RecusaChaveInvalida(key);
 
@@ -113,8 +114,9 @@ void TPrincipal::ProcessaSolicitacao(bool Ler) {
             const bool read = TentaObterInteiro(JsEntrada.get(), u"solicitacao", kind);
             if (trace::On()) {
                 trace::Line("start", read ? u"request kind " + Ascii(std::to_string(kind))
-                                     : JsEntrada ? u"request kind 0: no integer \"solicitacao\" in the request"
-                                                 : u"request kind 0: the request is not JSON");
+                                     : JsEntrada
+                                         ? u"request kind 0: no integer \"solicitacao\" in the request"
+                                         : u"request kind 0: the request is not JSON");
             }
             if ((kind & 0xFF) == 0) {
                 ConfiguraRustDesk();
