@@ -6,6 +6,10 @@
 #include "core/utf.h"
 #include "testing/run_program.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace vantrel::platform {
 namespace {
 
@@ -41,6 +45,21 @@ TEST(TraceSinkTest, NoSinkWithoutASettingOrForAFileThatCannotBeOpened) {
     EXPECT_EQ(OpenTraceSink(Utf8ToUtf16(dir.path())), nullptr);  // a folder
     EXPECT_NE(OpenTraceSink(u"1"), nullptr);                     // this test runs with a standard error
 }
+
+#ifdef _WIN32
+// A process without a console may have no standard error handle: no sink, and
+// nothing fails.
+TEST(TraceSinkTest, NoStandardErrorHandleGivesNoSink) {
+    HANDLE saved = GetStdHandle(STD_ERROR_HANDLE);
+    ASSERT_TRUE(SetStdHandle(STD_ERROR_HANDLE, nullptr));
+    std::unique_ptr<trace::Sink> none = OpenTraceSink(u"1");
+    ASSERT_TRUE(SetStdHandle(STD_ERROR_HANDLE, INVALID_HANDLE_VALUE));
+    std::unique_ptr<trace::Sink> invalid = OpenTraceSink(u"1");
+    SetStdHandle(STD_ERROR_HANDLE, saved);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(invalid, nullptr);
+}
+#endif
 
 }  // namespace
 }  // namespace vantrel::platform
