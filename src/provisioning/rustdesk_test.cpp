@@ -2,13 +2,13 @@
 // exact command lines.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/trace.h"
 #include "core/utf.h"
 #include "testing/fake_platform.h"
+#include "testing/trace_capture.h"
 #include "provisioning/rustdesk.h"
 
 namespace vantrel::provisioning {
@@ -143,22 +143,16 @@ TEST(InstalaExecutaRustDeskTest, ClientPathFromTheEnvironment) {
 // fail: the branch, each command line with the key masked, each start's
 // outcome, each look at the service and the wait's result.
 TEST(InstalaExecutaRustDeskTest, TheTraceTellsWhatWasFoundAndDone) {
-    struct Lines : trace::Sink {
-        explicit Lines(std::vector<std::string>& out) : out_(out) {}
-        void Write(std::string_view line) override { out_.emplace_back(line); }
-        std::vector<std::string>& out_;
-    };
-    std::vector<std::string> lines;
     InstallFixture f;
     f.fake.files.Put(kInstaller, "");
     f.fake.programs.start_succeeds = false;
-    trace::Start(std::make_unique<Lines>(lines), [&f] { return f.fake.clock.ticks; });
-    trace::Conceal(u"K3y+/=");
-    f.Install();
-    trace::Stop();
-
     std::string all;
-    for (const auto& line : lines) all += line.substr(6) + "\n";  // without the milliseconds
+    {
+        testing::TraceCapture capture([&f] { return f.fake.clock.ticks; });
+        trace::Conceal(u"K3y+/=");
+        f.Install();
+        all = capture.Text();
+    }
     EXPECT_NE(all.find("provisioning: client C:\\Program Files\\RustDesk\\rustdesk.exe is not there\n"
                        "provisioning: installer C:\\Apps\\rustdesk.exe is there\n"
                        "provisioning: branch B"),
@@ -184,16 +178,16 @@ TEST(InstalaExecutaRustDeskTest, TheTraceTellsWhatWasFoundAndDone) {
     EXPECT_EQ(all.find("K3y"), std::string::npos) << all;
 
     // Branch A: the configuration's key is masked in the command line.
-    lines.clear();
     InstallFixture a;
     a.fake.files.Put(kClient, "");
-    trace::Start(std::make_unique<Lines>(lines), [&a] { return a.fake.clock.ticks; });
+    testing::TraceCapture capture;
     trace::Conceal(u"K3y+/=");
     a.Install();
-    trace::Stop();
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(lines[2], "    0 provisioning: start \"C:\\Program Files\\RustDesk\\rustdesk.exe\" --config "
-                        "\"host=acesso.example,key=***\"");
+    EXPECT_NE(
+        capture.Text().find("provisioning: start \"C:\\Program Files\\RustDesk\\rustdesk.exe\" --config "
+                            "\"host=acesso.example,key=***\"\nprovisioning: started\n"),
+        std::string::npos)
+        << capture.Text();
 }
 
 }  // namespace
