@@ -22,8 +22,8 @@ using Environment = std::vector<std::pair<std::string, std::string>>;
 class ToolFixture : public ::testing::Test {
 protected:
     // `tool` is the built executable; `reply` is what the key service answers.
-    explicit ToolFixture(std::string tool, std::string reply = R"({"token":"k"})")
-        : tool_(std::move(tool)), key_service(std::move(reply)) {}
+    explicit ToolFixture(std::string tool, const std::string& reply = R"({"token":"k"})")
+        : tool_(std::move(tool)), key_service(reply) {}
 
     // A run of the tool in `dir`, under the C locale (the POSIX port reads
     // requests in the locale's codeset), asking the local key service.
