@@ -7,6 +7,7 @@
 #include "accesskey/reply_body.h"
 #include "accesskey/url.h"
 #include "core/error.h"
+#include "core/trace.h"
 #include "core/utf.h"
 
 namespace vantrel::accesskey {
@@ -82,7 +83,17 @@ std::u16string HttpGetText(platform::HttpTransport& transport, std::u16string_vi
         request->timeouts = options.timeouts;
         request->body_limit = options.body_limit;
 
+        if (trace::On()) trace::Line("key", u"GET " + current);
         platform::HttpOutcome outcome = transport.Get(*request);
+        if (trace::On()) {
+            trace::Line("key", outcome.proxy.empty() ? std::u16string(u"direct, no proxy")
+                                                     : u"proxy " + outcome.proxy);
+            if (outcome.status == platform::HttpOutcome::Status::Replied) {
+                trace::Line("key", u"status " + StatusLine(outcome.reply));
+            } else {
+                trace::Line("key", u"no reply: " + outcome.message);
+            }
+        }
         if (outcome.status == platform::HttpOutcome::Status::NoSession) {
             throw Error(u"ENetHTTPClientException", u"Error obtaining session handle");
         }
@@ -95,6 +106,7 @@ std::u16string HttpGetText(platform::HttpTransport& transport, std::u16string_vi
                 ThrowRest(u"Maximum number of redirections (" + Ascii(std::to_string(options.max_redirects)) +
                           u") exceeded");
             }
+            if (trace::On()) trace::Line("key", u"redirect to " + *location);
             cookies.Store(*url, reply.headers, SecondsNow());
             current = NormalizeUrl(ResolveReference(current, *location));
             continue;

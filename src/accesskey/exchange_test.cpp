@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "accesskey/cookies.h"
+#include "core/utf.h"
 #include "testing/outcome.h"
 #include "testing/fake_http.h"
+#include "testing/trace_capture.h"
 
 namespace vantrel::accesskey {
 namespace {
@@ -228,6 +230,34 @@ TEST(ExchangeTest, CookieDates) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseCookieDate(c.text), c.seconds) << ::testing::PrintToString(c.text);
+}
+
+// The trace of an exchange: each address as sent, the proxy, each status line
+// and redirect, and a failure's text; never the header token.
+TEST(ExchangeTest, TheTraceShowsEachHop) {
+    FakeHttpTransport transport;
+    HttpOutcome proxied = Redirect(302, u"/elsewhere?x=1");
+    proxied.proxy = u"http://proxy.lan:3128";
+    transport.script = {proxied, Json(), FakeHttpTransport::Failure(u"Error sending data: (7) refused")};
+    testing::TraceCapture capture;
+    EXPECT_EQ(Exchange(transport), Ok(u"{\"token\":\"k\"}"));
+    EXPECT_EQ(Exchange(transport),
+              Fails(u"ERESTException", u"REST request failed: Error sending data: (7) refused"));
+    EXPECT_EQ(capture.Text(),
+              "key: GET " + Utf16ToUtf8(kStart) +
+                  "\n"
+                  "key: proxy http://proxy.lan:3128\n"
+                  "key: status HTTP/1.1 302 Moved\n"
+                  "key: redirect to /elsewhere?x=1\n"
+                  "key: GET http://acesso.vantrel.com.br:3002/elsewhere?x=1\n"
+                  "key: direct, no proxy\n"
+                  "key: status HTTP/1.1 200 OK\n"
+                  "key: content type \"application/json\"; encoding \"\"; body 13 bytes, 13 decoded\n"
+                  "key: GET " +
+                  Utf16ToUtf8(kStart) +
+                  "\n"
+                  "key: direct, no proxy\n"
+                  "key: no reply: Error sending data: (7) refused\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/error.h"
+#include "core/trace.h"
 #include "core/utf.h"
 
 namespace vantrel::accesskey {
@@ -200,6 +201,12 @@ std::u16string DecodeReplyBody(const platform::HttpReply& reply, std::size_t lim
     }
     const std::u16string* type = FindHeader(reply.headers, u"Content-Type");
     std::u16string_view content_type = type != nullptr ? std::u16string_view(*type) : std::u16string_view();
+    if (trace::On()) {
+        trace::Line("key", u"content type \"" + std::u16string(content_type) + u"\"; encoding \"" +
+                               (encoding != nullptr ? *encoding : std::u16string()) + u"\"; body " +
+                               trace::Number(reply.body.size()) + u" bytes, " + trace::Number(bytes.size()) +
+                               u" decoded");
+    }
     if (std::optional<std::string> charset = CharsetOf(content_type)) return DecodeCharset(bytes, *charset);
     if (reply.status >= 200 && reply.status <= 299 && IsRawMediaType(MediaTypeOf(content_type))) return {};
     return Utf8ToUtf16(bytes);

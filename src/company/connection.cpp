@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "core/trace.h"
 #include "core/utf.h"
 
 namespace vantrel::company {
@@ -36,7 +37,13 @@ TConnection::~TConnection() { Close(); }
 
 void TConnection::Open() {
     if (Connected()) return;
-    session_ = client_.Attach(AttachParametersOf(Params));
+    const AttachParameters attach = AttachParametersOf(Params);
+    if (trace::On()) {
+        trace::Line("company", u"database " + attach.database + u"; user " + attach.user.value_or(u"(none)") +
+                                   u"; charset " + attach.character_set);
+    }
+    session_ = client_.Attach(attach);
+    if (trace::On()) trace::Line("company", u"attached");
 }
 
 void TConnection::Close() { session_.reset(); }

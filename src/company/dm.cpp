@@ -6,6 +6,7 @@
 #include "company/settings.h"
 #include "core/error.h"
 #include "core/path.h"
+#include "core/trace.h"
 #include "core/utf.h"
 
 namespace vantrel::company {
@@ -38,10 +39,15 @@ TDM::TDM(platform::Platform& sys, DatabaseClient* client)
 
 void TDM::DataModuleCreate(std::u16string& FCNPJ) {
     const std::u16string path = SettingsPath(sys_.process);
-    if (!sys_.files.Exists(path)) return;
+    if (!sys_.files.Exists(path)) {
+        if (trace::On()) trace::Line("company", u"settings " + path + u" not found: no tax id");
+        return;
+    }
     std::u16string failure;
     try {
         const DatabaseSettings settings = ReadSettings(sys_.profiles, path);
+        trace::Conceal(settings.password);
+        if (trace::On()) trace::Line("company", u"settings " + path + u" found");
         Connection.Close();
         TConnectionParams& params = Connection.Params;
         params.Database = settings.base;
@@ -50,13 +56,20 @@ void TDM::DataModuleCreate(std::u16string& FCNPJ) {
         params.Password = settings.password;
         params.User_Name = settings.user;
         Connection.Open();
-        FCNPJ = TextOf(Connection.ExecSQLScalar(kStatement));
+        const FirstValue value = Connection.ExecSQLScalar(kStatement);
+        if (trace::On()) {
+            trace::Line("company", value.kind == FirstValue::Kind::Text    ? u"tax id " + value.text
+                                   : value.kind == FirstValue::Kind::NoRow ? u"the statement gave no row"
+                                                                           : u"the statement gave NULL");
+        }
+        FCNPJ = TextOf(value);
         return;
     } catch (const Error& error) {
         failure = error.message();
     } catch (const std::exception& error) {
         failure = Utf8ToUtf16(error.what());
     }
+    if (trace::On()) trace::Line("company", u"failed; the box shows: " + BoxText(failure));
     sys_.error_box.Show(ApplicationTitle(sys_.process, sys_.locale), BoxText(failure));
 }
 

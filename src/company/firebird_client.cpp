@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/trace.h"
 #include "core/utf.h"
 
 namespace vantrel::company {
@@ -339,6 +340,7 @@ const FirebirdClient::Api& FirebirdClient::Load() {
             Take(*load.library, file, "fb_interpret", api->interpret);
             library_ = std::move(load.library);
             api_ = std::move(api);
+            if (trace::On()) trace::Line("company", u"client library " + file + u" loaded");
             return *api_;
         }
         attempts.push_back({name, std::move(load)});

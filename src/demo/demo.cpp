@@ -1,7 +1,12 @@
 // The demo run: one provisioning request to the built tool on a machine set up
 // for it, and what came of it.
 //
-//   vantrel_demo <tool> <stand-in client>
+//   vantrel_demo <tool> <stand-in client> [A|B|C]
+//
+// The letter picks what the PC holds: A (the default) the installed client; B
+// no client, but the installer beside the tool, which installs the client and
+// brings its service up; C neither. With VANTREL_TRACE set in the environment
+// the tool's support trace is shown with the rest.
 //
 // Sets up a machine for it (see demo/machine.h: an ERP database, BANCO.INI, a
 // local access-key service and a stand-in RustDesk client). Runs the tool once with no arguments, shows the
@@ -9,7 +14,10 @@
 // removes everything it made. Nothing it started stays running.
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -27,7 +35,8 @@ std::string ReadAll(const std::string& path) {
     return testing::FileExists(path) ? testing::ReadFileBytes(path) : std::string("(nothing)\n");
 }
 
-int Demo(const std::string& tool, const std::string& stand_in) {
+int Demo(const std::string& built_tool, const std::string& stand_in, char branch) {
+    namespace fs = std::filesystem;
     DemoMachine machine(stand_in);
     const std::string& work = machine.work();
     const std::string& client = machine.client();
@@ -35,12 +44,29 @@ int Demo(const std::string& tool, const std::string& stand_in) {
     std::cout << "ERP database " << machine.database() << ", company tax id stored as "
               << DemoMachine::kStoredTaxId << "\n";
     std::cout << "Access-key service on a local port, answering with the key " << DemoMachine::kKey << "\n";
-    std::cout << "Stand-in RustDesk client installed at " << client << "\n\n";
+    std::string tool = built_tool;
+    const std::string installer = machine.folder() + "/app/rustdesk.exe";
+    if (branch == 'A') {
+        std::cout << "Stand-in RustDesk client installed at " << client << "\n\n";
+    } else {
+        // A copy of the tool in a folder of its own, with the installer beside it or not.
+        fs::remove(client);
+        tool = machine.folder() + "/app/vantrel";
+        fs::create_directories(machine.folder() + "/app");
+        fs::copy_file(built_tool, tool);
+        std::cout << "No RustDesk client at " << client << "\n";
+        if (branch == 'B') {
+            fs::copy_file(stand_in, installer);
+            std::cout << "Stand-in RustDesk installer beside the tool at " << installer << "\n";
+        }
+        std::cout << "\n";
+    }
 
     testing::ProgramRun run;
     run.program = tool;
     run.directory = work;
     run.environment = machine.Environment();
+    if (branch == 'B') run.environment.push_back({"VANTREL_STAND_IN_INSTALL", "client+service"});
     run.detach_terminal = true;
     run.timeout_ms = 60000;
     std::cout << "== Running " << tool << " (no arguments: provisioning request), in " << work << "\n";
@@ -69,6 +95,9 @@ int Demo(const std::string& tool, const std::string& stand_in) {
     for (std::string line; std::getline(lines, line);) {
         std::cout << (line.empty() ? "(no arguments: the plain client start)" : line) << "\n";
     }
+    // The service the stand-in installer left running.
+    std::ifstream service(installer + ".service");
+    if (long pid = 0; service >> pid && pid > 0) kill(static_cast<pid_t>(pid), SIGKILL);
     std::cout << "\n== Done; removing " << machine.folder() << "\n";
     return result.exit_code == 0 && result.out.find("\"Sucesso\"") != std::string::npos ? 0 : 1;
 }
@@ -76,12 +105,13 @@ int Demo(const std::string& tool, const std::string& stand_in) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: vantrel_demo <tool> <stand-in client>\n");
+    const std::string branch = argc == 4 ? argv[3] : "A";
+    if ((argc != 3 && argc != 4) || (branch != "A" && branch != "B" && branch != "C")) {
+        std::fprintf(stderr, "usage: vantrel_demo <tool> <stand-in client> [A|B|C]\n");
         return 2;
     }
     try {
-        return Demo(argv[1], argv[2]);
+        return Demo(argv[1], argv[2], branch[0]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "demo failed: %s\n", e.what());
         return 1;

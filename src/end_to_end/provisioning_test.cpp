@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -305,6 +306,195 @@ TEST_F(ProvisioningToolTest, CompanyTaxIdFromTheDatabase) {
     EXPECT_EQ(Record(client + ".log", 4).size(), 4u);
 }
 #endif
+
+// The support trace: the lines of a run's standard error that a trace wrote
+// ("MS step: text"), without their line ends.
+std::vector<std::string> TraceLines(const std::string& text) {
+    static const std::regex kLine(R"(^ *[0-9]+ [a-z]+: .*)");
+    std::vector<std::string> lines;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(from, end - from);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (std::regex_match(line, kLine)) lines.push_back(line);
+        from = end + 1;
+    }
+    return lines;
+}
+
+// The results of the log's lines, without their date-time texts.
+std::vector<std::string> LoggedResults(const std::string& log) {
+    std::vector<std::string> results;
+    std::size_t from = 0;
+    while (from < log.size()) {
+        std::size_t end = log.find("\r\n", from);
+        if (end == std::string::npos) end = log.size();
+        const std::string line = log.substr(from, end - from);
+        const std::size_t mark = line.find("| ");
+        results.push_back(mark == std::string::npos ? line : line.substr(mark + 2));
+        from = end + 2;
+    }
+    return results;
+}
+
+// The header token that the tool sends with the key request.
+constexpr char kHeaderToken[] = "5a0f3c7e1d9b2a648c0e7f1b3d5a9c2e";
+
+// Each kind of run twice, with the trace on standard error and without it: the
+// same document, log line and exit code; a trace that tells the story and
+// never shows the key, the database password or the header token.
+TEST_F(ProvisioningToolTest, TraceOfEachKindOfRun) {
+    enum class Company { None, Fails };
+    struct Case {
+        const char* name;
+        bool client, installer;
+        const char* installs;  // what the stand-in installer does
+        std::optional<testing::ScriptedReply> reply;
+        Company company;
+        std::vector<std::string> expected;  // each is in one line of the trace
+    };
+    const std::string host = Utf16ToUtf8(ServerHost());
+    const std::string start_client =
+        "provisioning: start \"" + client + "\" --config \"host=" + host + ",key=***\"";
+    const std::string password = "Pwd-Of-The-ERP";
+    const Case cases[] = {
+        {"branch A",
+         true,
+         true,
+         "",
+         std::nullopt,
+         Company::None,
+         {"start: vantrel ", "start: mode: no argument", "start: request kind 0", "company: settings ",
+          "identity: computer name ",
+          "key: GET http://" + host + ":3002/api/acessoremoto?cnpj=&id_dispositivo=", "key: proxy ",
+          "key: status HTTP/1.1 200 OK", "key: content type \"application/json", "key: a key of 7 characters",
+          "provisioning: client " + client + " is there", "provisioning: branch A", start_client,
+          "provisioning: start \"" + client + "\"", "provisioning: started",
+          "end: result {\"log\":[],\"Msg\":\"Sucesso\"}", "end: log line written"}},
+        {"branch B, the service comes up",
+         false,
+         true,
+         "client+service",
+         std::nullopt,
+         Company::None,
+         {"provisioning: client " + client + " is not there",
+          "provisioning: installer " + installer + " is there", "provisioning: branch B",
+          "provisioning: start \"" + installer + "\" --silent-install",
+          "provisioning: service RustDesk running after ", "provisioning: the service is running",
+          "provisioning: pause of 1000 ms", "is there after the install", start_client,
+          "end: log line written"}},
+        {"branch C",
+         false,
+         false,
+         "",
+         std::nullopt,
+         Company::None,
+         {"provisioning: installer " + installer + " is not there", "provisioning: branch C",
+          "end: log line written"}},
+        {"failed key request",
+         true,
+         true,
+         "",
+         testing::HttpReply(500, "Internal Server Error", {}, "down"),
+         Company::None,
+         {"key: status HTTP/1.1 500 Internal Server Error",
+          "end: failed: ERESTException: HTTP/1.1 500 Internal Server Error", "end: log line written"}},
+        {"failed company lookup",
+         true,
+         false,
+         "",
+         std::nullopt,
+         Company::Fails,
+         {"company: settings " + work + kSep + "BANCO.INI found",
+          "company: failed; the box shows: ", "key: GET http://" + host + ":3002/api/acessoremoto?cnpj=&",
+          "provisioning: branch A", start_client}},
+    };
+#ifndef _WIN32
+    company::testing::FirebirdHome home;  // its server is not started: the attach fails
+    const testing::Environment database = home.Environment();
+    const std::string settings = "[CONFIG]\r\nSERVER=127.0.0.1\r\nPORT=" + std::to_string(home.port()) +
+                                 "\r\nBASE=" + work + "/erp.fdb\r\nUSER=SYSDBA\r\nPWD=" + password + "\r\n";
+#else
+    const testing::Environment database;  // no Firebird client library: the load fails
+    const std::string settings = "[CONFIG]\r\nBASE=C:\\erp.fdb\r\nUSER=SYSDBA\r\nPWD=" + password + "\r\n";
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<ProgramResult> runs;
+        std::vector<std::string> logs;
+        for (const char* trace : {"", "1"}) {
+            fs::remove_all(fs::u8path(client_folder));
+            fs::remove(fs::u8path(installer));
+            fs::remove(fs::u8path(work + kSep + "LogVantrel.txt"));
+            fs::remove(fs::u8path(work + kSep + "BANCO.INI"));
+            if (c.client) Copy(STAND_IN, client);
+            if (c.installer) Copy(STAND_IN, installer);
+            if (c.company == Company::Fails) testing::WriteFileBytes(work + kSep + "BANCO.INI", settings);
+            key_service.Answer(c.reply.value_or(testing::HttpReply(
+                200, "OK", {{"Content-Type", "application/json"}}, R"({"token":"Key+/=9"})")));
+            testing::Environment environment = database;
+            environment.push_back({"VANTREL_TRACE", trace});
+            environment.push_back({"VANTREL_STAND_IN_INSTALL", c.installs});
+            runs.push_back(Run(environment));
+            logs.push_back(testing::ReadFileBytes(work + kSep + "LogVantrel.txt"));
+            if (c.client || std::string(c.installs).find("client") != std::string::npos) {
+                Record(client + ".log", 2);  // both client starts are done with
+            }
+            StopService();
+            fs::remove(fs::u8path(client + ".log"));
+            fs::remove(fs::u8path(installer + ".log"));
+        }
+        const ProgramResult& off = runs[0];
+        const ProgramResult& on = runs[1];
+        EXPECT_EQ(on.out, off.out);
+        EXPECT_EQ(on.exit_code, off.exit_code);
+        EXPECT_EQ(LoggedResults(logs[1]), LoggedResults(logs[0]));
+        EXPECT_EQ(LoggedResults(logs[1]).size(), 1u) << logs[1];
+        EXPECT_TRUE(TraceLines(off.err).empty()) << off.err;
+
+        const std::vector<std::string> trace = TraceLines(on.err);
+        std::string all;
+        for (const auto& line : trace) all += line + "\n";
+        for (const std::string& expected : c.expected) {
+            EXPECT_TRUE(std::any_of(
+                trace.begin(), trace.end(),
+                [&](const std::string& line) { return line.find(expected) != std::string::npos; }))
+                << "no line with: " << expected << "\n"
+                << all;
+        }
+        for (const std::string& secret : {std::string("Key+/=9"), password, std::string(kHeaderToken)}) {
+            EXPECT_EQ(on.err.find(secret), std::string::npos) << secret << "\n" << on.err;
+        }
+    }
+}
+
+// The trace to a file: appended to, run after run, and nothing on standard
+// error; a file that cannot be opened, or an empty setting, gives no trace and
+// the same run.
+TEST_F(ProvisioningToolTest, TraceToAFileOrNowhere) {
+    const std::string file = dir.File("trace.txt");
+    const std::string unusable = dir.File("no-such-folder") + kSep + "trace.txt";
+    for (const std::string& setting : {file, file, unusable, std::string()}) {
+        SCOPED_TRACE(setting);
+        ProgramResult r = Run({{"VANTREL_TRACE", setting}});
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.out, kSuccess);
+        EXPECT_EQ(r.err, "");
+    }
+    const std::vector<std::string> lines = TraceLines(testing::ReadFileBytes(file));
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [](const std::string& line) { return line.find(" start: vantrel ") != std::string::npos; }),
+              2);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.ends_with(" end: log line written"); }),
+              2);
+    EXPECT_FALSE(testing::FileExists(unusable));
+    EXPECT_EQ(LoggedResults(testing::ReadFileBytes(work + kSep + "LogVantrel.txt")),
+              std::vector<std::string>(4, kSuccess));
+}
 
 }  // namespace
 }  // namespace vantrel

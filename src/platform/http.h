@@ -61,6 +61,8 @@ struct HttpOutcome {
     Status status = Status::Failed;
     HttpReply reply;
     std::u16string message;
+    // The proxy the request went to, for the support trace; empty: direct.
+    std::u16string proxy;
 };
 
 class HttpTransport {

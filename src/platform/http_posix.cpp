@@ -124,14 +124,34 @@ struct Transfer {
     HttpReply reply;
     Stage stage = Stage::Sending;
     bool timed_out = false;  // ended by the quiet-time limit
+    std::string proxy;       // the proxy libcurl took from the environment
     Clock::time_point start;
     Clock::time_point last_activity;
 
     void Touch() { last_activity = Clock::now(); }
 };
 
-int OnDebug(CURL*, curl_infotype type, char*, size_t, void* user) {
+// The proxy without its user name and password.
+std::string WithoutCredentials(std::string proxy) {
+    const std::size_t at = proxy.rfind('@');
+    if (at == std::string::npos) return proxy;
+    const std::size_t scheme = proxy.find("://");
+    const std::size_t from = scheme == std::string::npos || scheme > at ? 0 : scheme + 3;
+    return proxy.erase(from, at + 1 - from);
+}
+
+int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     auto* t = static_cast<Transfer*>(user);
+    // libcurl tells which proxy variable it used: Uses proxy env variable NAME == 'VALUE'.
+    static constexpr std::string_view kUsesProxy = "Uses proxy env variable ";
+    const std::string_view text(data, size);
+    if (type == CURLINFO_TEXT && text.starts_with(kUsesProxy)) {
+        const std::size_t open = text.find('\'');
+        const std::size_t close = text.rfind('\'');
+        if (open != std::string_view::npos && close > open) {
+            t->proxy = WithoutCredentials(std::string(text.substr(open + 1, close - open - 1)));
+        }
+    }
     if (type == CURLINFO_HEADER_OUT && t->stage == Stage::Sending) {
         t->stage = Stage::Receiving;
         t->Touch();
@@ -233,13 +253,19 @@ public:
     }
 
     HttpOutcome Run() {
+        HttpOutcome outcome = Steps();
+        outcome.proxy = Utf8ToUtf16(transfer_.proxy);
+        return outcome;
+    }
+
+private:
+    HttpOutcome Steps() {
         if (auto failed = Open()) return *failed;
         Send();
         if (auto failed = ReadStatusAndHeaders()) return *failed;
         return ReadBody();
     }
 
-private:
     using Step = std::optional<HttpOutcome>;
 
     static HttpOutcome Fail(std::u16string message) {

@@ -304,6 +304,13 @@ public:
           call_(api, nullptr) {}
 
     HttpOutcome Run() {
+        HttpOutcome outcome = Steps();
+        outcome.proxy = proxy_;
+        return outcome;
+    }
+
+private:
+    HttpOutcome Steps() {
         if (auto failed = Open()) return *failed;
         if (auto failed = Send()) return *failed;
         HttpOutcome outcome;
@@ -313,7 +320,6 @@ public:
         return outcome;
     }
 
-private:
     using Step = std::optional<HttpOutcome>;
 
     static Step Fail(std::u16string message) {
@@ -327,6 +333,7 @@ private:
         std::u16string url = (request_.secure ? u"https://" : u"http://") + request_.host + u":" +
                              Decimal(request_.port) + request_.target;
         ProxyChoice proxy = ProxyFor(api_, win32::Wide(url));
+        proxy_ = win32::FromWide(proxy.proxy.c_str());
         session_ = Handle(
             api_,
             api_.Open(nullptr,
@@ -463,6 +470,7 @@ private:
     }
 
     const WinHttpApi& api_;
+    std::u16string proxy_;  // the proxy of this request, empty: direct
     const HttpRequest& request_;
     // Closed in the reverse order of their opening.
     Handle session_;

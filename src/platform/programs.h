@@ -14,8 +14,10 @@ public:
     // arguments, in a new process group, with the tool's environment and current
     // directory. Waits, without a time limit, for its end when `wait` is true and
     // it started. `visible` false keeps a console program without a console
-    // window (Windows). Silent: a program that cannot be started is not reported.
-    virtual void Start(const std::u16string& command, bool wait, bool visible) = 0;
+    // window (Windows). Returns whether the program started; the tool itself does
+    // not act on it (a program that cannot be started is not reported), only the
+    // support trace shows it.
+    virtual bool Start(const std::u16string& command, bool wait, bool visible) = 0;
 
     // One look at the service `name`: true when it is running now. Every failure
     // (no service manager, no such service, a failed query) reads as false.

@@ -55,10 +55,10 @@ std::string FindProgram(std::u16string_view command, bool& search_path) {
 
 class PosixPrograms : public Programs {
 public:
-    void Start(const std::u16string& command, bool wait, bool /*visible*/) override {
+    bool Start(const std::u16string& command, bool wait, bool /*visible*/) override {
         bool search_path = false;
         std::string program = FindProgram(command, search_path);
-        if (program.empty()) return;
+        if (program.empty()) return false;
 
         std::vector<std::string> args;
         for (const auto& arg : SplitCommandLine(command)) args.push_back(posix::EncodeLocale(arg));
@@ -67,7 +67,7 @@ public:
         argv.push_back(nullptr);
 
         posix_spawnattr_t attributes;
-        if (posix_spawnattr_init(&attributes) != 0) return;
+        if (posix_spawnattr_init(&attributes) != 0) return false;
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
         posix_spawnattr_setpgroup(&attributes, 0);  // a group of its own
         pid_t pid = 0;
@@ -75,10 +75,12 @@ public:
                          ? posix_spawnp(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ)
                          : posix_spawn(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
         posix_spawnattr_destroy(&attributes);
-        if (failed != 0 || !wait) return;
+        if (failed != 0) return false;
+        if (!wait) return true;
         int status = 0;
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
+        return true;
     }
 
     bool ServiceRunning(const std::u16string& name) override {

@@ -13,7 +13,7 @@ namespace {
 
 class Win32Programs : public Programs {
 public:
-    void Start(const std::u16string& command, bool wait, bool visible) override {
+    bool Start(const std::u16string& command, bool wait, bool visible) override {
         // CreateProcessW may write into the command line: it gets a copy.
         std::vector<wchar_t> line(command.begin(), command.end());
         line.push_back(L'\0');
@@ -31,6 +31,7 @@ public:
         if (created && wait) WaitForSingleObject(info.hProcess, INFINITE);
         if (info.hProcess != nullptr) CloseHandle(info.hProcess);
         if (info.hThread != nullptr) CloseHandle(info.hThread);
+        return created != FALSE;
     }
 
     bool ServiceRunning(const std::u16string& name) override {

@@ -2,6 +2,7 @@
 
 #include "core/error.h"
 #include "core/path.h"
+#include "core/trace.h"
 #include "provisioning/launcher.h"
 
 namespace vantrel::provisioning {
@@ -59,19 +60,37 @@ void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_di
         Start(sys, Quoted(client) + config);
         Start(sys, Quoted(client));
     };
+    // What this step found and chose, for the support trace; the texts are
+    // built only while it is on.
+    const bool tracing = trace::On();
+    auto note = [](const std::u16string& text) { trace::Line("provisioning", text); };
     if (sys.files.Exists(client)) {
+        if (tracing) note(u"client " + client + u" is there");
+        if (tracing) note(u"branch A: the client is installed; configure it and start it");
         start_client();
         return;
     }
+    if (tracing) note(u"client " + client + u" is not there");
     const std::u16string installer = CaminhoInstalador(path_dir, sys.process.PathSeparator());
-    if (!sys.files.Exists(installer)) return;
+    if (!sys.files.Exists(installer)) {
+        if (tracing) note(u"installer " + installer + u" is not there");
+        if (tracing) note(u"branch C: no client and no installer; nothing to start");
+        return;
+    }
+    if (tracing) note(u"installer " + installer + u" is there");
+    if (tracing) note(u"branch B: no client; install it with the installer beside the tool");
 
     Start(sys, Quoted(installer) + u" --silent-install");
-    AguardaServicoRodando(sys.programs, sys.clock, kServiceName, kServiceBudget);
+    const bool up = AguardaServicoRodando(sys.programs, sys.clock, kServiceName, kServiceBudget);
+    if (tracing)
+        note(up ? std::u16string(u"the service is running") : std::u16string(u"the service is not running"));
+    if (tracing) note(u"pause of " + trace::Number(kAfterServicePause) + u" ms");
     sys.clock.Sleep(kAfterServicePause);
     if (sys.files.Exists(client)) {
+        if (tracing) note(u"client " + client + u" is there after the install; configure it and start it");
         start_client();
     } else {
+        if (tracing) note(u"client " + client + u" still not there; start the installer on its own");
         Start(sys, Quoted(installer));
     }
 }

@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "core/trace.h"
 #include "core/utf.h"
 #include "testing/fake_platform.h"
+#include "testing/trace_capture.h"
 #include "provisioning/rustdesk.h"
 
 namespace vantrel::provisioning {
@@ -136,6 +138,57 @@ TEST(InstalaExecutaRustDeskTest, ClientPathFromTheEnvironment) {
         EXPECT_EQ(CaminhoClienteInstalado(fake.programs, fake.process.PathSeparator()), c.path)
             << Utf16ToUtf8(c.path);
     }
+}
+
+// The trace of branch B with a service that never comes up and starts that
+// fail: the branch, each command line with the key masked, each start's
+// outcome, each look at the service and the wait's result.
+TEST(InstalaExecutaRustDeskTest, TheTraceTellsWhatWasFoundAndDone) {
+    InstallFixture f;
+    f.fake.files.Put(kInstaller, "");
+    f.fake.programs.start_succeeds = false;
+    std::string all;
+    {
+        testing::TraceCapture capture([&f] { return f.fake.clock.ticks; });
+        trace::Conceal(u"K3y+/=");
+        f.Install();
+        all = capture.Text();
+    }
+    EXPECT_NE(all.find("provisioning: client C:\\Program Files\\RustDesk\\rustdesk.exe is not there\n"
+                       "provisioning: installer C:\\Apps\\rustdesk.exe is there\n"
+                       "provisioning: branch B"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("provisioning: start \"C:\\Apps\\rustdesk.exe\" --silent-install\n"
+                       "provisioning: did not start\n"
+                       "provisioning: waiting up to 20000 ms for the service RustDesk\n"
+                       "provisioning: service RustDesk not running after 0 ms\n"
+                       "provisioning: service RustDesk not running after 1000 ms\n"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(
+        all.find("provisioning: the service did not come up within the wait\n"
+                 "provisioning: the service is not running\n"
+                 "provisioning: pause of 1000 ms\n"
+                 "provisioning: client C:\\Program Files\\RustDesk\\rustdesk.exe still not there; start the "
+                 "installer on its own\n"
+                 "provisioning: start \"C:\\Apps\\rustdesk.exe\"\n"
+                 "provisioning: did not start\n"),
+        std::string::npos)
+        << all;
+    EXPECT_EQ(all.find("K3y"), std::string::npos) << all;
+
+    // Branch A: the configuration's key is masked in the command line.
+    InstallFixture a;
+    a.fake.files.Put(kClient, "");
+    testing::TraceCapture capture;
+    trace::Conceal(u"K3y+/=");
+    a.Install();
+    EXPECT_NE(
+        capture.Text().find("provisioning: start \"C:\\Program Files\\RustDesk\\rustdesk.exe\" --config "
+                            "\"host=acesso.example,key=***\"\nprovisioning: started\n"),
+        std::string::npos)
+        << capture.Text();
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include "core/error.h"
 #include "core/path.h"
 #include "core/server_host.h"
+#include "core/trace.h"
+#include "core/utf.h"
 #include "provisioning/rustdesk.h"
 #include "request/run_log.h"
 
@@ -58,6 +60,8 @@ void TPrincipal::BaixaDadosTivra(const std::u16string& IdPc, const std::u16strin
     // NOLINTEND(performance-unnecessary-copy-initialization)
     KeyRustdesk.clear();
     KeyRustdesk = accesskey::RequestAccessKey(sys_.http, FCNPJ, id, name);
+    trace::Conceal(KeyRustdesk);
+    if (trace::On()) trace::Line("key", u"a key of " + trace::Number(KeyRustdesk.size()) + u" characters");
 }
 
 void TPrincipal::ConfiguraRustDesk() {
@@ -74,6 +78,8 @@ void TPrincipal::ConfiguraRustDesk() {
     std::u16string key;
     const std::u16string name = accesskey::LeNomeComputador(sys_.identity);
     const std::u16string machine = accesskey::LeMachineGuid(sys_.identity);
+    if (trace::On())
+        trace::Line("identity", u"computer name \"" + name + u"\"; machine id \"" + machine + u"\"");
     BaixaDadosTivra(machine, name, key);
     provisioning::RecusaChaveInvalida(key);
 
@@ -90,7 +96,14 @@ void TPrincipal::ProcessaSolicitacao(bool Ler) {
         } catch (const Error&) {
             // A result that cannot be written is not reported anywhere.
         }
-        GravaLog(sys_, text);
+        if (trace::On()) trace::Line("end", u"result " + text);
+        try {
+            GravaLog(sys_, text);
+        } catch (const Error& failure) {
+            if (trace::On()) trace::Line("end", u"log line not written: " + failure.message());
+            throw;
+        }
+        if (trace::On()) trace::Line("end", u"log line written");
     };
 
     try {
@@ -98,10 +111,21 @@ void TPrincipal::ProcessaSolicitacao(bool Ler) {
         try {
             if (Ler) LerSolicitacao();
             std::int32_t kind = 0;
-            TentaObterInteiro(JsEntrada.get(), u"solicitacao", kind);
-            if ((kind & 0xFF) == 0) ConfiguraRustDesk();
+            const bool read = TentaObterInteiro(JsEntrada.get(), u"solicitacao", kind);
+            if (trace::On()) {
+                trace::Line("start", read ? u"request kind " + Ascii(std::to_string(kind))
+                                     : JsEntrada
+                                         ? u"request kind 0: no integer \"solicitacao\" in the request"
+                                         : u"request kind 0: the request is not JSON");
+            }
+            if ((kind & 0xFF) == 0) {
+                ConfiguraRustDesk();
+            } else if (trace::On()) {
+                trace::Line("start", u"not a provisioning request: nothing to do");
+            }
             JsRetorno->AddMember(u"Msg", std::u16string(u"Sucesso"));
         } catch (const Error& failure) {
+            if (trace::On()) trace::Line("end", u"failed: " + failure.kind() + u": " + failure.message());
             json::Value erro = json::Value::Object();
             erro.AddMember(u"class_erro", failure.kind());
             erro.AddMember(u"msg_erro", failure.message());

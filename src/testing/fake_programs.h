@@ -25,6 +25,9 @@ public:
     // Runs at every start, after it was recorded: what the started program does.
     std::function<void(const std::u16string& command)> on_start;
 
+    // What every start reports.
+    bool start_succeeds = true;
+
     // The answer to every service query, unless `service_answer` is set.
     bool service_running = false;
     std::function<bool(const std::u16string& name)> service_answer;
@@ -32,9 +35,10 @@ public:
 
     std::map<std::u16string, std::u16string> environment;
 
-    void Start(const std::u16string& command, bool wait, bool visible) override {
+    bool Start(const std::u16string& command, bool wait, bool visible) override {
         started.push_back({command, wait, visible});
         if (on_start) on_start(command);
+        return start_succeeds;
     }
     bool ServiceRunning(const std::u16string& name) override {
         service_queries.push_back(name);
