@@ -12,6 +12,7 @@
 #include "core/utf.h"
 #include "platform/programs.h"
 #include "testing/run_program.h"
+#include "testing/quote.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -28,13 +29,7 @@ constexpr char kSep = '/';
 
 using Clock = std::chrono::steady_clock;
 
-// A path between double quotes.
-std::u16string Quote(std::u16string_view path) {
-    std::u16string out(1, u'"');
-    out += path;
-    out += u'"';
-    return out;
-}
+using testing::Quote;
 
 // The stand-in copied to `path`; returns the path of its record.
 std::string PlaceStandIn(const std::string& path) {

@@ -10,19 +10,14 @@
 #include "testing/fake_platform.h"
 #include "testing/trace_capture.h"
 #include "provisioning/rustdesk.h"
+#include "testing/quote.h"
 
 namespace vantrel::provisioning {
 namespace {
 
 using Started = platform::FakePrograms::Started;
 
-// A path between double quotes.
-std::u16string Quote(std::u16string_view path) {
-    std::u16string out(1, u'"');
-    out += path;
-    out += u'"';
-    return out;
-}
+using testing::Quote;
 
 constexpr char16_t kClient[] = u"C:\\Program Files\\RustDesk\\rustdesk.exe";
 constexpr char16_t kInstaller[] = u"C:\\Apps\\rustdesk.exe";  // beside C:\Apps\vantrel.exe

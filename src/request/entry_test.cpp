@@ -11,6 +11,7 @@
 #include "company/firebird_client.h"
 #include "core/utf.h"
 #include "testing/fake_platform.h"
+#include "testing/quote.h"
 
 namespace vantrel::request {
 namespace {
@@ -94,13 +95,7 @@ TEST(RequestFilePathTest, CurrentDirectoryOnlyForABareName) {
 
 using Started = platform::FakePrograms::Started;
 
-// A path between double quotes.
-std::u16string Quote(std::u16string_view path) {
-    std::u16string out(1, u'"');
-    out += path;
-    out += u'"';
-    return out;
-}
+using testing::Quote;
 
 constexpr char16_t kClient[] = u"C:\\Program Files\\RustDesk\\rustdesk.exe";
 

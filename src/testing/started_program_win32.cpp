@@ -1,27 +1,11 @@
 #include "testing/started_program_win32.h"
+#include "testing/windows_text_win32.h"
 
 #include <stdexcept>
 
 namespace vantrel::testing {
 
 namespace {
-
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-// A path from the build system (a Unix path under Wine) as a Windows path.
-std::wstring WindowsPath(const std::string& path) {
-    std::wstring wide = Widen(path);
-    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
-    for (auto& c : wide)
-        if (c == L'/') c = L'\\';
-    return wide;
-}
 
 HANDLE Inheritable(const std::wstring& path, DWORD access, DWORD disposition) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};

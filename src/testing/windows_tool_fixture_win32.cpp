@@ -6,25 +6,13 @@
 #include <sstream>
 
 #include "testing/started_program_win32.h"
+#include "testing/windows_text_win32.h"
 
 namespace vantrel::end_to_end {
 
 namespace {
 
-std::wstring Widen(const std::string& utf8) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-std::wstring WindowsPath(const std::string& path) {
-    std::wstring wide = Widen(path);
-    if (!wide.empty() && wide[0] == L'/') wide = L"Z:" + wide;
-    for (auto& c : wide)
-        if (c == L'/') c = L'\\';
-    return wide;
-}
+using testing::WindowsPath;
 
 void Copy(const std::string& from, const std::string& to) {
     ASSERT_TRUE(CopyFileW(WindowsPath(from).c_str(), WindowsPath(to).c_str(), FALSE))
