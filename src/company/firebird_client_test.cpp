@@ -16,6 +16,7 @@
 #include <type_traits>
 
 #include "core/error.h"
+#include "testing/outcome.h"
 #include "core/utf.h"
 #include "testing/fake_libraries.h"
 
@@ -280,15 +281,10 @@ TEST_F(FirebirdClientTest, ClientErrorsCarryTheLibrarysLines) {
     stub.attach_error = isc_login;
     stub.lines = {"Your user name and password are not defined.",
                   "Ask your database administrator to set up a Firebird login"};
-    try {
-        client.Attach(Parameters());
-        FAIL() << "attach did not fail";
-    } catch (const Error& failure) {
-        EXPECT_EQ(failure.kind(), kClientErrorKind);
-        EXPECT_EQ(failure.message(),
-                  u"Firebird client error:\r\nYour user name and password are not defined.\r\n"
-                  u"Ask your database administrator to set up a Firebird login");
-    }
+    vantrel::testing::ExpectError(
+        [&] { client.Attach(Parameters()); }, kClientErrorKind,
+        u"Firebird client error:\r\nYour user name and password are not defined.\r\n"
+        u"Ask your database administrator to set up a Firebird login");
 
     // Lines that are not UTF-8 are read one byte to a character.
     stub.attach_error = 0;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/error.h"
+#include "testing/outcome.h"
 #include "core/utf.h"
 #include "testing/fake_platform.h"
 
@@ -47,13 +48,7 @@ protected:
 
     // Runs GravaLog expecting a failure of `kind` with `message`.
     void ExpectFailure(const std::u16string& kind, const std::u16string& message) {
-        try {
-            Log();
-            ADD_FAILURE() << "no failure";
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), kind);
-            EXPECT_EQ(e.message(), message);
-        }
+        testing::ExpectError([&] { Log(); }, kind, message);
         EXPECT_EQ(files.OpenHandles(), 0) << "a file was left open";
     }
 };

@@ -74,13 +74,8 @@ TEST(StandardStreamsTest, ReadAndOpenFailures) {
         console.stdin_bytes = "{}\n";
         console.stdin_ending = {Status::Error, 0, c.error};
         StandardStreams streams(console, fake.files, fake.locale);
-        try {
-            streams.ReadLines();
-            ADD_FAILURE() << "no failure for " << c.error;
-        } catch (const Error& e) {
-            EXPECT_EQ(e.kind(), u"EInOutError");
-            EXPECT_EQ(e.message(), c.message);
-        }
+        SCOPED_TRACE(c.error);
+        testing::ExpectError([&] { streams.ReadLines(); }, u"EInOutError", c.message);
     }
 }
 
