@@ -19,7 +19,7 @@ namespace {
 using testing::ProgramResult;
 using testing::ProgramRun;
 
-const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
+using testing::kSuccess;
 
 class CompanyToolTest : public testing::ToolFixture {
 protected:

@@ -42,7 +42,7 @@ constexpr char kSep = '/';
 constexpr char kTool[] = "vantrel";
 #endif
 
-const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
+using testing::kSuccess;
 const std::string kConfig = "[--config] [host=" + Utf16ToUtf8(ServerHost()) + ",key=";
 
 // The lines of a record, sorted: the two client starts run side by side, so

@@ -24,7 +24,7 @@ namespace {
 using testing::ProgramResult;
 using testing::ProgramRun;
 
-const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
+using testing::kSuccess;
 const std::string kInvalidCast =
     R"({"log":[],"erro":{"class_erro":"EInvalidCast","msg_erro":"Invalid class typecast"}})";
 const std::string kIoError6 = R"({"log":[],"erro":{"class_erro":"EInOutError","msg_erro":"I\/O error 6"}})";

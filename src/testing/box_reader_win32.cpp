@@ -25,17 +25,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "testing/windows_text_win32.h"
 
-std::string Utf8(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
+namespace {
 
 std::string Escaped(const std::string& text) {
     std::string out;
@@ -201,11 +193,12 @@ void Describe(HWND box) {
         for (wchar_t c : label)
             if (c != L'&') plain += c;
         if (!buttons.empty()) buttons += ',';
-        buttons += Utf8(plain);
+        buttons += vantrel::testing::Narrow(plain);
     }
     HWND text = GetDlgItem(box, 0xFFFF);  // the message's static control
-    std::string out = "caption=" + Escaped(Utf8(WindowText(box))) + "\n";
-    out += "text=" + Escaped(text != nullptr ? Utf8(WindowText(text)) : std::string()) + "\n";
+    std::string out = "caption=" + Escaped(vantrel::testing::Narrow(WindowText(box))) + "\n";
+    out += "text=" + Escaped(text != nullptr ? vantrel::testing::Narrow(WindowText(text)) : std::string()) +
+           "\n";
     out += "buttons=" + buttons + "\n";
     out += "icon=" + IconOf(box) + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);

@@ -19,6 +19,9 @@ namespace vantrel::testing {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// The result document of a request that succeeded.
+inline const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
+
 class ToolFixture : public ::testing::Test {
 protected:
     // `tool` is the built executable; `reply` is what the key service answers.

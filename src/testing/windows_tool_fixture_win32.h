@@ -14,10 +14,11 @@
 
 #include "testing/key_service.h"
 #include "testing/run_program.h"
+#include "testing/tool_fixture.h"
 
 namespace vantrel::end_to_end {
 
-inline const std::string kSuccess = R"({"log":[],"Msg":"Sucesso"})";
+using testing::kSuccess;
 
 // The box as the reader saw it on the screen.
 struct SeenBox {
