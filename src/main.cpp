@@ -8,7 +8,7 @@
 int main() {
     try {
         return vantrel::request::Run(vantrel::platform::System());
-    } catch (const vantrel::Error&) {
+    } catch (...) {
         // Even the last-resort report could not be written to standard output.
         std::fputs("Runtime error: the failure report could not be written\n", stderr);
         return 1;

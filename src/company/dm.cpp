@@ -1,7 +1,5 @@
 #include "company/dm.h"
 
-#include <exception>
-
 #include "company/firebird_client.h"
 #include "company/settings.h"
 #include "core/error.h"
@@ -64,10 +62,9 @@ void TDM::DataModuleCreate(std::u16string& FCNPJ) {
         }
         FCNPJ = TextOf(value);
         return;
-    } catch (const Error& error) {
-        failure = error.message();
-    } catch (const std::exception& error) {
-        failure = Utf8ToUtf16(error.what());
+    } catch (...) {
+        // Memory exhaustion included: the box says so.
+        failure = CurrentFailure().message();
     }
     if (trace::On()) trace::Line("company", u"failed; the box shows: " + BoxText(failure));
     sys_.error_box.Show(ApplicationTitle(sys_.process, sys_.locale), BoxText(failure));

@@ -207,14 +207,17 @@ private:
 
 class FirebirdSession : public DatabaseSession {
 public:
-    FirebirdSession(const Api& api, isc_db_handle database, int dialect)
-        : api_(api), database_(database), dialect_(static_cast<unsigned short>(dialect)) {}
+    FirebirdSession(const Api& api, int dialect)
+        : api_(api), dialect_(static_cast<unsigned short>(dialect)) {}
 
     ~FirebirdSession() override {
         ISC_STATUS_ARRAY status{};
         if (transaction_) api_.rollback_transaction(status, &transaction_);
-        api_.detach_database(status, &database_);
+        if (database) api_.detach_database(status, &database);
     }
+
+    // Set by the attach; the session detaches it when it ends.
+    isc_db_handle database{};
     FirebirdSession(const FirebirdSession&) = delete;
     FirebirdSession& operator=(const FirebirdSession&) = delete;
 
@@ -225,12 +228,12 @@ public:
             // a lock conflict, read-write.
             static const char tpb[] = {isc_tpb_version3, isc_tpb_write, isc_tpb_read_committed,
                                        isc_tpb_rec_version, isc_tpb_nowait};
-            api_.start_transaction(status, &transaction_, 1, &database_, static_cast<int>(sizeof tpb), tpb);
+            api_.start_transaction(status, &transaction_, 1, &database, static_cast<int>(sizeof tpb), tpb);
             Check(api_, status);
         }
 
         isc_stmt_handle statement{};
-        api_.allocate_statement(status, &database_, &statement);
+        api_.allocate_statement(status, &database, &statement);
         Check(api_, status);
         struct Drop {
             const Api& api;
@@ -264,7 +267,6 @@ public:
 
 private:
     const Api& api_;
-    isc_db_handle database_;
     isc_tr_handle transaction_{};
     unsigned short dialect_;
 };
@@ -313,11 +315,7 @@ std::u16string LoadFailureText(const std::vector<LoadAttempt>& attempts) {
 
 FirebirdClient::FirebirdClient(platform::Libraries& libraries) : libraries_(libraries) {}
 
-FirebirdClient::~FirebirdClient() {
-    // Kept where the process can still reach it, never unloaded.
-    static auto* const kept = new std::vector<std::unique_ptr<platform::Library>>();
-    if (library_) kept->push_back(std::move(library_));
-}
+FirebirdClient::~FirebirdClient() = default;
 
 const FirebirdClient::Api& FirebirdClient::Load() {
     if (api_) return *api_;
@@ -338,7 +336,11 @@ const FirebirdClient::Api& FirebirdClient::Load() {
             Take(*load.library, file, "isc_dsql_fetch", api->fetch);
             Take(*load.library, file, "isc_dsql_free_statement", api->free_statement);
             Take(*load.library, file, "fb_interpret", api->interpret);
-            library_ = std::move(load.library);
+            // Kept where the process can still reach it, never unloaded. Kept at
+            // the load, where running out of memory is still a failure like any
+            // other, rather than when the client goes.
+            static auto* const kept = new std::vector<std::unique_ptr<platform::Library>>();
+            kept->push_back(std::move(load.library));
             api_ = std::move(api);
             if (trace::On()) trace::Line("company", u"client library " + file + u" loaded");
             return *api_;
@@ -371,12 +373,17 @@ std::unique_ptr<DatabaseSession> FirebirdClient::Attach(const AttachParameters& 
     if (database.size() > 32767) {
         throw Error(kClientLoadKind, u"The database string is longer than the Firebird client accepts");
     }
+    // The session exists before the attachment, so that nothing between the
+    // two can leave an attachment without its owner.
+    auto session = std::make_unique<FirebirdSession>(api, parameters.dialect);
     ISC_STATUS_ARRAY status{};
-    isc_db_handle handle{};
-    api.attach_database(status, static_cast<short>(database.size()), database.c_str(), &handle,
+    api.attach_database(status, static_cast<short>(database.size()), database.c_str(), &session->database,
                         static_cast<short>(block.size()), block.data());
-    Check(api, status);
-    return std::make_unique<FirebirdSession>(api, handle, parameters.dialect);
+    if (Failed(status)) {
+        session->database = {};
+        Fail(api, status);
+    }
+    return session;
 }
 
 }  // namespace vantrel::company

@@ -45,7 +45,6 @@ private:
     const Api& Load();
 
     platform::Libraries& libraries_;
-    std::unique_ptr<platform::Library> library_;
     std::unique_ptr<Api> api_;
 };
 

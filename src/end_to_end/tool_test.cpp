@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <regex>
 #include <string>
@@ -127,6 +129,46 @@ TEST_F(ToolTest, UnreadableStandardInputIsReported) {
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, expected);
     ExpectLogLines(Log(), {expected});
+}
+
+// A request is read up to a bound of 8 MiB and no further: a request file of
+// exactly 8 MiB is read, one byte more is refused, and so is a standard input
+// far larger than the memory the tool may have (a sparse file bigger than this
+// machine's memory and than a 32-bit address space; natively, when the tool is
+// not built with the sanitizers, its address space is also capped at 300 MB).
+TEST_F(ToolTest, RequestsLargerThan8MiBAreRefusedUnread) {
+    const std::string too_large =
+        R"({"log":[],"erro":{"class_erro":"EInOutError","msg_erro":"Request larger than 8 MiB"}})";
+    const std::size_t bound = std::size_t{8} << 20;
+    // {"solicitacao":1} with blanks before its closing brace, `size` bytes long.
+    auto request = [](std::size_t size) {
+        std::string text = R"({"solicitacao":1)";
+        text.resize(size - 1, ' ');
+        return text + "}";
+    };
+    testing::WriteFileBytes(dir.File("exact.json"), request(bound));
+    testing::WriteFileBytes(dir.File("over.json"), request(bound + 1));
+    ProgramResult r = Run({"STDIN", "exact.json"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kSuccess);
+    r = Run({"STDIN", "over.json"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, too_large);
+
+    const std::string huge = dir.File("huge.json");
+    testing::WriteFileBytes(huge, "{");
+    std::filesystem::resize_file(huge, std::uintmax_t{32} << 30);
+    ProgramRun run = Prepare({"x"});
+    run.input_path = huge;
+#if !defined(_WIN32) && !defined(VANTREL_SANITIZED)
+    run.address_space_limit = 300'000'000;
+#endif
+    r = testing::RunProgram(run);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, too_large);
+    EXPECT_EQ(r.err, "");
+    std::filesystem::remove(huge);
+    ExpectLogLines(Log(), {kSuccess, too_large, too_large});
 }
 
 TEST_F(ToolTest, ResultThatCannotBeWrittenIsStillLogged) {

@@ -195,14 +195,14 @@ inline const std::vector<Value>& Value::items() const noexcept {
 // (one per maximal ill-formed subsequence) and characters beyond U+FFFF arrive as
 // surrogate pairs. A UTF-8 byte-order mark at the very start is skipped.
 //
-// Returns nullptr for every text that is not accepted (and when memory runs out);
-// never throws. Rules: white space is TAB, LF, CR and SPACE only; it is skipped
-// before the value, around tokens inside containers and after the closing brace or
-// bracket of every container, but not after a top-level scalar ("5" parses, "5 "
-// does not, "{}\r\n" does). Raw control characters inside strings are kept.
-// Trailing commas are refused. At most 512 objects and arrays may be open at once.
-std::unique_ptr<Value> Parse(std::u16string_view text) noexcept;
-std::unique_ptr<Value> ParseUtf8(std::string_view bytes) noexcept;
+// Returns nullptr for every text that is not accepted. Running out of memory is
+// not a property of the text: it leaves as std::bad_alloc. Rules: white space is TAB, LF, CR and SPACE only;
+// it is skipped before the value, around tokens inside containers and after the closing brace or bracket of
+// every container, but not after a top-level scalar ("5" parses, "5 " does not, "{}\r\n" does). Raw control
+// characters inside strings are kept. Trailing commas are refused. At most 512 objects and arrays may be open
+// at once.
+std::unique_ptr<Value> Parse(std::u16string_view text);
+std::unique_ptr<Value> ParseUtf8(std::string_view bytes);
 
 // Follows a path of steps from `value`: a member name (running up to the next '.' or
 // '[') or an index in brackets ("[0]"). Steps after the first are introduced by '.'

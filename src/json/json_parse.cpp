@@ -370,22 +370,13 @@ bool Parser<Unit>::ReadNumber(Value& out) {
 
 }  // namespace
 
-std::unique_ptr<Value> ParseUtf8(std::string_view bytes) noexcept {
-    try {
-        const auto* begin = reinterpret_cast<const Byte*>(bytes.data());
-        return Parser<Byte>(begin, begin + bytes.size()).Run();
-    } catch (const std::exception&) {
-        // Out of memory: no value, as for any text that cannot be taken.
-        return nullptr;
-    }
+std::unique_ptr<Value> ParseUtf8(std::string_view bytes) {
+    const auto* begin = reinterpret_cast<const Byte*>(bytes.data());
+    return Parser<Byte>(begin, begin + bytes.size()).Run();
 }
 
-std::unique_ptr<Value> Parse(std::u16string_view text) noexcept {
-    try {
-        return Parser<char16_t>(text.data(), text.data() + text.size()).Run();
-    } catch (const std::exception&) {
-        return nullptr;
-    }
+std::unique_ptr<Value> Parse(std::u16string_view text) {
+    return Parser<char16_t>(text.data(), text.data() + text.size()).Run();
 }
 
 }  // namespace vantrel::json

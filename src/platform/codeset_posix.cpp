@@ -22,6 +22,11 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
                     std::size_t skip) {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+    // Closed on every way out, running out of memory included.
+    struct Close {
+        iconv_t cd;
+        ~Close() { iconv_close(cd); }
+    } closer{cd};
     std::string out;
     char buffer[1024];
     char* src = const_cast<char*>(in.data());
@@ -44,7 +49,6 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
             left -= n;
         }
     }
-    iconv_close(cd);
     return out;
 }
 

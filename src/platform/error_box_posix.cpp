@@ -42,12 +42,14 @@ class PosixErrorBox : public ErrorBox {
 public:
     void Show(const std::u16string& caption, const std::u16string& text) override {
         const std::string message = posix::EncodeLocale(caption + u"\n" + UnixLines(text) + u"\n");
+        // Made before the terminal is opened: nothing after the open allocates.
+        const std::string on_terminal = "\n" + message + "[OK] Press Enter to continue.";
         int tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (tty < 0) {
             WriteAll(STDERR_FILENO, message);
             return;
         }
-        WriteAll(tty, "\n" + message + "[OK] Press Enter to continue.");
+        WriteAll(tty, on_terminal);
         WaitForEnter(tty);
         close(tty);
     }

@@ -39,8 +39,13 @@ public:
     // Moves the position to `offset` bytes from the start. 0 or the error.
     virtual ErrorCode Seek(std::uint64_t offset) = 0;
 
-    // Moves the position to the end. 0 or the error.
-    virtual ErrorCode SeekToEnd() = 0;
+    // Moves the position to the end; `end` receives that position, the file's
+    // length. 0 or the error.
+    virtual ErrorCode SeekToEnd(std::uint64_t& end) = 0;
+
+    // Cuts the file to its first `size` bytes (a shorter file is left as it
+    // is). The position is then unspecified. 0 or the error.
+    virtual ErrorCode Truncate(std::uint64_t size) = 0;
 
     // Makes what was written durable before the caller goes on. 0 or the error.
     virtual ErrorCode Flush() = 0;

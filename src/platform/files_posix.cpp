@@ -86,7 +86,22 @@ public:
         return lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0;
     }
 
-    ErrorCode SeekToEnd() override { return lseek(fd_, 0, SEEK_END) < 0 ? errno : 0; }
+    ErrorCode SeekToEnd(std::uint64_t& end) override {
+        const off_t at = lseek(fd_, 0, SEEK_END);
+        if (at < 0) return errno;
+        end = static_cast<std::uint64_t>(at);
+        return 0;
+    }
+
+    ErrorCode Truncate(std::uint64_t size) override {
+        struct stat st {};
+        if (fstat(fd_, &st) != 0) return errno;
+        if (static_cast<std::uint64_t>(st.st_size) <= size) return 0;
+        for (;;) {
+            if (ftruncate(fd_, static_cast<off_t>(size)) == 0) return 0;
+            if (errno != EINTR) return errno;
+        }
+    }
 
     ErrorCode Flush() override { return fsync(fd_) != 0 ? errno : 0; }
 
@@ -94,10 +109,16 @@ private:
     int fd_;
 };
 
+// Takes `fd` over: out of memory, it is closed before the failure leaves.
 OpenResult Opened(int fd) {
     OpenResult result;
     result.status = OpenResult::Status::Opened;
-    result.file = std::make_unique<PosixFile>(fd);
+    try {
+        result.file = std::make_unique<PosixFile>(fd);
+    } catch (...) {
+        close(fd);
+        throw;
+    }
     return result;
 }
 

@@ -163,11 +163,16 @@ TEST_F(FilesTest, ReadWriteAndSeek) {
     EXPECT_EQ(ReadAll(file), "ello");
     EXPECT_EQ(file.Seek(0), 0u);
     EXPECT_EQ(file.Write("J").count, 1u);
-    EXPECT_EQ(file.SeekToEnd(), 0u);
+    std::uint64_t end = 0;
+    EXPECT_EQ(file.SeekToEnd(end), 0u);
+    EXPECT_EQ(end, 5u);
     EXPECT_EQ(file.Write(" world").count, 6u);
     EXPECT_EQ(file.Flush(), 0u);
+    // Cutting back takes what came after the cut away, and never lengthens.
+    EXPECT_EQ(file.Truncate(20), 0u);
+    EXPECT_EQ(file.Truncate(9), 0u);
     created.file.reset();
-    EXPECT_EQ(Bytes("new.txt"), "Jello world");
+    EXPECT_EQ(Bytes("new.txt"), "Jello wor");
 
     Put("scratch.tmp", "stale content");
     auto scratch = files.CreateScratch(Path("scratch.tmp"));

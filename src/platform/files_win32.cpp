@@ -50,10 +50,24 @@ public:
         return SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) ? 0 : GetLastError();
     }
 
-    ErrorCode SeekToEnd() override {
+    ErrorCode SeekToEnd(std::uint64_t& end) override {
         LARGE_INTEGER zero;
         zero.QuadPart = 0;
-        return SetFilePointerEx(handle_, zero, nullptr, FILE_END) ? 0 : GetLastError();
+        LARGE_INTEGER at;
+        if (!SetFilePointerEx(handle_, zero, &at, FILE_END)) return GetLastError();
+        end = static_cast<std::uint64_t>(at.QuadPart);
+        return 0;
+    }
+
+    ErrorCode Truncate(std::uint64_t size) override {
+        LARGE_INTEGER length;
+        if (!GetFileSizeEx(handle_, &length)) return GetLastError();
+        if (static_cast<std::uint64_t>(length.QuadPart) <= size) return 0;
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(size);
+        if (!SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_))
+            return GetLastError();
+        return 0;
     }
 
     ErrorCode Flush() override { return FlushFileBuffers(handle_) ? 0 : GetLastError(); }
@@ -63,10 +77,16 @@ private:
     HANDLE handle_;
 };
 
+// Takes `handle` over: out of memory, it is closed before the failure leaves.
 OpenResult Opened(HANDLE handle) {
     OpenResult result;
     result.status = OpenResult::Status::Opened;
-    result.file = std::make_unique<Win32File>(handle);
+    try {
+        result.file = std::make_unique<Win32File>(handle);
+    } catch (...) {
+        CloseHandle(handle);
+        throw;
+    }
     return result;
 }
 

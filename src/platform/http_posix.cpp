@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -76,8 +77,12 @@ const CurlApi* Curl() {
                                   Take(library, "curl_easy_getinfo", api.easy_getinfo) &&
                                   Take(library, "curl_slist_append", api.slist_append) &&
                                   Take(library, "curl_slist_free_all", api.slist_free_all);
-            if (!complete || api.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return nullptr;
-            return new Loaded{std::move(load.library), api};
+            if (!complete) return nullptr;
+            // Kept before libcurl starts: running out of memory after its start
+            // would unload a started library.
+            auto* kept = new Loaded{std::move(load.library), api};
+            if (api.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return nullptr;
+            return kept;
         }
         return nullptr;
     }();
@@ -125,6 +130,9 @@ struct Transfer {
     Stage stage = Stage::Sending;
     bool timed_out = false;  // ended by the quiet-time limit
     std::string proxy;       // the proxy libcurl took from the environment
+    // Memory ran out in a callback; no exception may pass through libcurl, so
+    // the callback ends the transfer and the exchange raises it afterwards.
+    bool out_of_memory = false;
     Clock::time_point start;
     Clock::time_point last_activity;
 
@@ -142,78 +150,93 @@ std::string WithoutCredentials(std::string proxy) {
 
 int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     auto* t = static_cast<Transfer*>(user);
-    // libcurl tells which proxy variable it used: Uses proxy env variable NAME == 'VALUE'.
-    static constexpr std::string_view kUsesProxy = "Uses proxy env variable ";
-    const std::string_view text(data, size);
-    if (type == CURLINFO_TEXT && text.starts_with(kUsesProxy)) {
-        const std::size_t open = text.find('\'');
-        const std::size_t close = text.rfind('\'');
-        if (open != std::string_view::npos && close > open) {
-            t->proxy = WithoutCredentials(std::string(text.substr(open + 1, close - open - 1)));
+    try {
+        // libcurl tells which proxy variable it used: Uses proxy env variable NAME == 'VALUE'.
+        static constexpr std::string_view kUsesProxy = "Uses proxy env variable ";
+        const std::string_view text(data, size);
+        if (type == CURLINFO_TEXT && text.starts_with(kUsesProxy)) {
+            const std::size_t open = text.find('\'');
+            const std::size_t close = text.rfind('\'');
+            if (open != std::string_view::npos && close > open) {
+                t->proxy = WithoutCredentials(std::string(text.substr(open + 1, close - open - 1)));
+            }
         }
+        if (type == CURLINFO_HEADER_OUT && t->stage == Stage::Sending) {
+            t->stage = Stage::Receiving;
+            t->Touch();
+        }
+        return 0;
+    } catch (...) {
+        t->out_of_memory = true;
+        return 0;
     }
-    if (type == CURLINFO_HEADER_OUT && t->stage == Stage::Sending) {
-        t->stage = Stage::Receiving;
-        t->Touch();
-    }
-    return 0;
 }
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
-    std::string_view line(data, size * count);
-    t->Touch();
-    if (line.rfind("HTTP/", 0) == 0) {
-        // A status line starts a new header block (after a 1xx reply too).
-        t->reply.headers.clear();
-        t->stage = Stage::Headers;
-        std::string_view rest = Trim(line);
-        std::size_t space = rest.find(' ');
-        std::string_view version = rest.substr(0, space);
-        t->reply.version = version == "HTTP/1.0"                            ? HttpVersion::Http10
-                           : version == "HTTP/1.1"                          ? HttpVersion::Http11
-                           : (version == "HTTP/2" || version == "HTTP/2.0") ? HttpVersion::Http20
-                                                                            : HttpVersion::Other;
-        rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
-        std::size_t code_end = rest.find(' ');
-        std::string_view code = rest.substr(0, code_end);
-        std::uint32_t status = 0;
-        for (char c : code) {
-            if (c < '0' || c > '9' || status > 99999) break;
-            status = status * 10 + static_cast<std::uint32_t>(c - '0');
+    try {
+        std::string_view line(data, size * count);
+        t->Touch();
+        if (line.rfind("HTTP/", 0) == 0) {
+            // A status line starts a new header block (after a 1xx reply too).
+            t->reply.headers.clear();
+            t->stage = Stage::Headers;
+            std::string_view rest = Trim(line);
+            std::size_t space = rest.find(' ');
+            std::string_view version = rest.substr(0, space);
+            t->reply.version = version == "HTTP/1.0"                            ? HttpVersion::Http10
+                               : version == "HTTP/1.1"                          ? HttpVersion::Http11
+                               : (version == "HTTP/2" || version == "HTTP/2.0") ? HttpVersion::Http20
+                                                                                : HttpVersion::Other;
+            rest = space == std::string_view::npos ? std::string_view() : rest.substr(space + 1);
+            std::size_t code_end = rest.find(' ');
+            std::string_view code = rest.substr(0, code_end);
+            std::uint32_t status = 0;
+            for (char c : code) {
+                if (c < '0' || c > '9' || status > 99999) break;
+                status = status * 10 + static_cast<std::uint32_t>(c - '0');
+            }
+            t->reply.status = status;
+            t->reply.reason =
+                code_end == std::string_view::npos ? std::u16string() : HeaderText(rest.substr(code_end + 1));
+            return line.size();
         }
-        t->reply.status = status;
-        t->reply.reason =
-            code_end == std::string_view::npos ? std::u16string() : HeaderText(rest.substr(code_end + 1));
+        std::string_view content = Trim(line);
+        if (content.empty()) {
+            // The end of a header block; after a 1xx reply another one follows.
+            if (t->reply.status >= 200 || t->reply.status < 100) t->stage = Stage::Body;
+            return line.size();
+        }
+        std::size_t colon = content.find(':');
+        if (colon != std::string_view::npos) {
+            t->reply.headers.push_back(
+                {HeaderText(Trim(content.substr(0, colon))), HeaderText(Trim(content.substr(colon + 1)))});
+        }
         return line.size();
+    } catch (...) {
+        t->out_of_memory = true;
+        return 0;
     }
-    std::string_view content = Trim(line);
-    if (content.empty()) {
-        // The end of a header block; after a 1xx reply another one follows.
-        if (t->reply.status >= 200 || t->reply.status < 100) t->stage = Stage::Body;
-        return line.size();
-    }
-    std::size_t colon = content.find(':');
-    if (colon != std::string_view::npos) {
-        t->reply.headers.push_back(
-            {HeaderText(Trim(content.substr(0, colon))), HeaderText(Trim(content.substr(colon + 1)))});
-    }
-    return line.size();
 }
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
-    const size_t n = size * count;
-    t->Touch();
-    t->stage = Stage::Body;
-    std::size_t room = t->request->body_limit - t->reply.body.size();
-    if (n > room) {
-        t->reply.body.append(data, room);
-        t->reply.body_over_limit = true;
-        return 0;  // ends the transfer: nothing more is read
+    try {
+        const size_t n = size * count;
+        t->Touch();
+        t->stage = Stage::Body;
+        std::size_t room = t->request->body_limit - t->reply.body.size();
+        if (n > room) {
+            t->reply.body.append(data, room);
+            t->reply.body_over_limit = true;
+            return 0;  // ends the transfer: nothing more is read
+        }
+        t->reply.body.append(data, n);
+        return n;
+    } catch (...) {
+        t->out_of_memory = true;
+        return 0;
     }
-    t->reply.body.append(data, n);
-    return n;
 }
 
 int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -262,6 +285,7 @@ private:
     HttpOutcome Steps() {
         if (auto failed = Open()) return *failed;
         Send();
+        if (transfer_.out_of_memory) throw std::bad_alloc();
         if (auto failed = ReadStatusAndHeaders()) return *failed;
         return ReadBody();
     }

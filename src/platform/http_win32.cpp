@@ -109,7 +109,12 @@ const WinHttpApi* WinHttp() {
             FreeLibrary(module);
             return nullptr;
         }
-        return new WinHttpApi(api);
+        try {
+            return new WinHttpApi(api);
+        } catch (...) {
+            FreeLibrary(module);  // out of memory: the next request loads it again
+            throw;
+        }
     }();
     return loaded;
 }
@@ -156,11 +161,22 @@ std::u16string Numbered(const char16_t* what, DWORD code) {
     return std::u16string(what) + u": (" + Decimal(code) + u") " + ErrorText(code);
 }
 
-std::wstring Taken(LPWSTR text) {
-    std::wstring copy = text != nullptr ? std::wstring(text) : std::wstring();
-    if (text != nullptr) GlobalFree(text);
-    return copy;
-}
+// A text that WinHTTP allocated for the caller: freed with GlobalFree on every
+// way out, running out of memory while it is copied included.
+class GlobalText {
+public:
+    explicit GlobalText(LPWSTR text) : text_(text) {}
+    ~GlobalText() {
+        if (text_ != nullptr) GlobalFree(text_);
+    }
+    GlobalText(const GlobalText&) = delete;
+    GlobalText& operator=(const GlobalText&) = delete;
+
+    std::wstring Copy() const { return text_ != nullptr ? std::wstring(text_) : std::wstring(); }
+
+private:
+    LPWSTR text_;
+};
 
 struct UserProxySettings {
     bool read = false;
@@ -174,10 +190,13 @@ const UserProxySettings& UserProxy(const WinHttpApi& api) {
         UserProxySettings s;
         WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config{};
         if (api.GetIEProxyConfigForCurrentUser(&config)) {
+            const GlobalText auto_config_url(config.lpszAutoConfigUrl);
+            const GlobalText proxy(config.lpszProxy);
+            const GlobalText bypass(config.lpszProxyBypass);
             s.read = true;
-            s.auto_config_url = Taken(config.lpszAutoConfigUrl);
-            s.proxy = Taken(config.lpszProxy);
-            s.bypass = Taken(config.lpszProxyBypass);
+            s.auto_config_url = auto_config_url.Copy();
+            s.proxy = proxy.Copy();
+            s.bypass = bypass.Copy();
         }
         return s;
     }();
@@ -200,12 +219,12 @@ ProxyChoice FromDiscovery(const WinHttpApi& api, const std::wstring& url, WINHTT
         found = api.GetProxyForUrl(session.get(), url.c_str(), &options, &info);
     }
     if (!found) return {};
+    const GlobalText proxy(info.lpszProxy);
+    const GlobalText bypass(info.lpszProxyBypass);
     ProxyChoice choice;
-    std::wstring proxy = Taken(info.lpszProxy);
-    std::wstring bypass = Taken(info.lpszProxyBypass);
     if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY) {
-        choice.proxy = proxy;
-        choice.bypass = bypass;
+        choice.proxy = proxy.Copy();
+        choice.bypass = bypass.Copy();
     }
     return choice;
 }

@@ -38,7 +38,12 @@ public:
         dlerror();  // forget any earlier failure
         void* handle = dlopen(posix::EncodeLocale(name).c_str(), RTLD_NOW | RTLD_LOCAL);
         if (handle != nullptr) {
-            result.library = std::make_unique<PosixLibrary>(handle);
+            try {
+                result.library = std::make_unique<PosixLibrary>(handle);
+            } catch (...) {
+                dlclose(handle);  // out of memory: the library does not stay loaded
+                throw;
+            }
             return result;
         }
         const char* text = dlerror();

@@ -50,7 +50,12 @@ public:
 
         LibraryLoad result;
         if (module != nullptr) {
-            result.library = std::make_unique<Win32Library>(module);
+            try {
+                result.library = std::make_unique<Win32Library>(module);
+            } catch (...) {
+                FreeLibrary(module);  // out of memory: the library does not stay loaded
+                throw;
+            }
             return result;
         }
         result.error = error;

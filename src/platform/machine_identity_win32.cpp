@@ -54,7 +54,12 @@ public:
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Wide(path), 0, access, &key) != ERROR_SUCCESS) {
             return nullptr;
         }
-        return std::make_unique<Win32RegistryKey>(key);
+        try {
+            return std::make_unique<Win32RegistryKey>(key);
+        } catch (...) {
+            RegCloseKey(key);  // out of memory: the key does not stay open
+            throw;
+        }
     }
 };
 

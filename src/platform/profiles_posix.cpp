@@ -41,6 +41,11 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    // Closed on every way out, running out of memory included.
+    struct Close {
+        int fd;
+        ~Close() { close(fd); }
+    } closer{fd};
     char buffer[16384];
     bool ok = true;
     for (;;) {
@@ -50,7 +55,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
         if (n <= 0) break;
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
-    close(fd);
     return ok;
 }
 

@@ -88,6 +88,11 @@ public:
         const std::string wanted = posix::EncodeLocale(name).substr(0, 15);
         DIR* proc = opendir("/proc");
         if (proc == nullptr) return false;
+        // Closed on every way out, running out of memory included.
+        struct Close {
+            DIR* dir;
+            ~Close() { closedir(dir); }
+        } close_proc{proc};
         bool found = false;
         while (dirent* entry = readdir(proc)) {
             std::string pid = entry->d_name;
@@ -104,7 +109,6 @@ public:
             found = true;
             break;
         }
-        closedir(proc);
         return found;
     }
 

@@ -49,7 +49,12 @@ std::unique_ptr<trace::Sink> OpenTraceSink(const std::u16string& setting) {
     const int fd =
         open(posix::EncodeLocale(setting).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return nullptr;
-    return std::make_unique<DescriptorSink>(fd, true);
+    try {
+        return std::make_unique<DescriptorSink>(fd, true);
+    } catch (...) {
+        close(fd);  // out of memory: the file does not stay open
+        throw;
+    }
 }
 
 }  // namespace vantrel::platform

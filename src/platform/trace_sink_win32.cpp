@@ -51,7 +51,12 @@ std::unique_ptr<trace::Sink> OpenTraceSink(const std::u16string& setting) {
     HANDLE file = CreateFileW(win32::Wide(setting), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
-    return std::make_unique<HandleSink>(file, true);
+    try {
+        return std::make_unique<HandleSink>(file, true);
+    } catch (...) {
+        CloseHandle(file);  // out of memory: the file does not stay open
+        throw;
+    }
 }
 
 }  // namespace vantrel::platform

@@ -1,5 +1,7 @@
 #include "request/entry.h"
 
+#include <optional>
+
 #include "company/dm.h"
 #include "core/error.h"
 #include "core/path.h"
@@ -17,17 +19,50 @@ std::u16string RequestFilePath(platform::Process& process, const std::u16string&
     return JoinPath(process.CurrentDirectory(), argument, separator);
 }
 
+namespace {
+
+// The last resort for a failure that left the request cycle, or came before it:
+// the failure's kind name, ": ", its message and CR LF on standard output. A run
+// that has no result document yet first gets the failure's document and its
+// log line, so that a caller always has one. Leaves only when standard output
+// cannot take the line.
+void LastResort(platform::Platform& sys, StandardStreams& streams, bool reported) {
+    std::u16string line;
+    try {
+        Error failure = CurrentFailure();
+        if (!reported) {
+            try {
+                PrintAndLog(sys, streams, ResultText(json::Value::Object(), true));
+            } catch (...) {
+                // The log failed in turn: that is the failure to print.
+                failure = CurrentFailure();
+            }
+        }
+        if (trace::On()) trace::Line("end", u"failed: " + failure.kind() + u": " + failure.message());
+        line = failure.kind() + u": " + failure.message() + u"\r\n";
+    } catch (...) {
+        // Memory ran out while the line was made.
+    }
+    // Running out of memory while writing leaves nothing written: one more try,
+    // with the shortest line there is for it.
+    try {
+        streams.Write(line.empty() ? std::u16string_view(kOutOfMemoryLine) : std::u16string_view(line));
+    } catch (const Error&) {
+        throw;
+    } catch (...) {
+        streams.Write(kOutOfMemoryLine);
+    }
+}
+
+}  // namespace
+
 int Run(platform::Platform& sys) {
-    sys.locale.UseUserLocale();
-    // The support trace, when a technician asked for it; it ends with the run.
-    trace::Start(platform::OpenTraceSink(sys.programs.Environment(u"VANTREL_TRACE")),
-                 [&sys] { return sys.clock.Ticks(); });
+    StandardStreams streams(sys.console, sys.files, sys.locale);
     struct StopTrace {
         ~StopTrace() { trace::Stop(); }
     } stop_trace;
-    if (trace::On()) trace::Line("start", u"vantrel " + Version());
-    StandardStreams streams(sys.console, sys.files, sys.locale);
-    TPrincipal principal(sys, streams);
+    // Declared before the module's release, so that it goes after it.
+    std::optional<TPrincipal> principal;
     // At shutdown the database module goes before TPrincipal, on every way out:
     // its connection rolls back and detaches.
     struct FreeDm {
@@ -35,6 +70,13 @@ int Run(platform::Platform& sys) {
     } free_dm;
 
     try {
+        sys.locale.UseUserLocale();
+        // The support trace, when a technician asked for it; it ends with the run.
+        trace::Start(platform::OpenTraceSink(sys.programs.Environment(u"VANTREL_TRACE")),
+                     [&sys] { return sys.clock.Ticks(); });
+        if (trace::On()) trace::Line("start", u"vantrel " + Version());
+        principal.emplace(sys, streams);
+
         std::vector<std::u16string> args = sys.process.Arguments();
         auto argument = [&args](std::size_t i) { return i < args.size() ? args[i] : std::u16string(); };
 
@@ -47,17 +89,14 @@ int Run(platform::Platform& sys) {
             trace::Line("start", first.empty() ? u"mode: no argument" : u"mode: standard input");
         }
         if (first.empty()) {
-            principal.Clear();
-            principal.JsEntrada->AddMember(u"solicitacao", std::int32_t{0});
-            principal.ProcessaSolicitacao(false);
+            principal->Clear();
+            principal->JsEntrada->AddMember(u"solicitacao", std::int32_t{0});
+            principal->ProcessaSolicitacao(false);
         } else {
-            principal.ProcessaSolicitacao(true);
+            principal->ProcessaSolicitacao(true);
         }
-    } catch (const Error& failure) {
-        // The last resort: the report follows the result text on the same line.
-        // A failure to write it leaves this function.
-        if (trace::On()) trace::Line("end", u"failed: " + failure.kind() + u": " + failure.message());
-        streams.Write(failure.kind() + u": " + failure.message() + u"\r\n");
+    } catch (...) {
+        LastResort(sys, streams, principal && principal->Reported());
     }
     return 0;
 }

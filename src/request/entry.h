@@ -6,8 +6,13 @@
 namespace vantrel::request {
 
 // Serves the one request of this process and returns the exit code (0).
-// Fails only when the last-resort report itself cannot be written.
+// Whatever fails, standard output gets one complete result document, and a
+// failure that leaves the request cycle the last-resort line after it. Fails
+// only when that line itself cannot be written.
 int Run(platform::Platform& sys);
+
+// The last-resort line of memory exhaustion.
+inline constexpr char16_t kOutOfMemoryLine[] = u"EOutOfMemory: Out of memory\r\n";
 
 // The request file for "STDIN" mode: an argument without a directory part (no
 // separator; on Windows no colon either) is taken from the current directory.

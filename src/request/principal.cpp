@@ -27,10 +27,12 @@ TPrincipal::TPrincipal(platform::Platform& sys, StandardStreams& streams)
       streams_(streams) {}
 
 void TPrincipal::Clear() {
-    JsEntrada.reset();
-    JsRetorno.reset();
-    JsEntrada = std::make_unique<json::Value>(EmptyObject());
-    JsRetorno = std::make_unique<json::Value>(EmptyObject());
+    // Both fresh objects exist before the old ones go: running out of memory
+    // half-way leaves the old request and result, never an absent result.
+    auto request = std::make_unique<json::Value>(EmptyObject());
+    auto result = std::make_unique<json::Value>(EmptyObject());
+    JsEntrada = std::move(request);
+    JsRetorno = std::move(result);
 }
 
 void TPrincipal::LerSolicitacao() {
@@ -87,25 +89,6 @@ void TPrincipal::ConfiguraRustDesk() {
 }
 
 void TPrincipal::ProcessaSolicitacao(bool Ler) {
-    // The result text and the log run on every path, also while a failure that
-    // could not be turned into the "erro" object is on its way out.
-    auto finish = [this] {
-        std::u16string text = json::Write(*JsRetorno, {.escape_below_32 = true, .escape_above_127 = true});
-        try {
-            streams_.Write(text);
-        } catch (const Error&) {
-            // A result that cannot be written is not reported anywhere.
-        }
-        if (trace::On()) trace::Line("end", u"result " + text);
-        try {
-            GravaLog(sys_, text);
-        } catch (const Error& failure) {
-            if (trace::On()) trace::Line("end", u"log line not written: " + failure.message());
-            throw;
-        }
-        if (trace::On()) trace::Line("end", u"log line written");
-    };
-
     try {
         JsRetorno->AddMember(u"log", json::Value::Array());
         try {
@@ -124,18 +107,78 @@ void TPrincipal::ProcessaSolicitacao(bool Ler) {
                 trace::Line("start", u"not a provisioning request: nothing to do");
             }
             JsRetorno->AddMember(u"Msg", std::u16string(u"Sucesso"));
-        } catch (const Error& failure) {
+        } catch (...) {
+            const Error failure = CurrentFailure();
             if (trace::On()) trace::Line("end", u"failed: " + failure.kind() + u": " + failure.message());
-            json::Value erro = json::Value::Object();
-            erro.AddMember(u"class_erro", failure.kind());
-            erro.AddMember(u"msg_erro", failure.message());
-            JsRetorno->AddMember(u"erro", std::move(erro));
+            JsRetorno->AddMember(u"erro", FailureObject(failure));
         }
     } catch (...) {
-        finish();
+        // The result text and the log line go out also while a failure that
+        // could not be turned into the "erro" object is on its way out; the text
+        // then reports that failure.
+        const std::u16string text = ResultText(*JsRetorno, true);
+        reported_ = true;
+        PrintAndLog(sys_, streams_, text);
         throw;
     }
-    finish();
+    const std::u16string text = ResultText(*JsRetorno, false);
+    reported_ = true;
+    PrintAndLog(sys_, streams_, text);
+}
+
+json::Value FailureObject(const Error& failure) {
+    json::Value erro = json::Value::Object();
+    erro.AddMember(u"class_erro", failure.kind());
+    erro.AddMember(u"msg_erro", failure.message());
+    return erro;
+}
+
+std::u16string ResultText(const json::Value& result, bool failing) {
+    try {
+        const json::WriteOptions ascii{.escape_below_32 = true, .escape_above_127 = true};
+        // A result that has its outcome is printed as it stands; one that a
+        // failure left without it is replaced by the document of that failure.
+        if (result.MemberByName(u"Msg") != nullptr || result.MemberByName(u"erro") != nullptr || !failing) {
+            return json::Write(result, ascii);
+        }
+        json::Value document = json::Value::Object();
+        document.AddMember(u"log", json::Value::Array());
+        document.AddMember(u"erro", FailureObject(CurrentFailure()));
+        return json::Write(document, ascii);
+    } catch (...) {
+        // Only memory can have run out here.
+        return kOutOfMemoryDocument;
+    }
+}
+
+void PrintAndLog(platform::Platform& sys, StandardStreams& streams, const std::u16string& text) {
+    // A result that cannot be written is not reported anywhere. Running out of
+    // memory while writing leaves nothing written, so the write is tried once
+    // more.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            streams.Write(text);
+            break;
+        } catch (const Error&) {
+            break;
+        } catch (...) {
+        }
+    }
+    // The trace never stops the report.
+    auto note = [](auto&& line) noexcept {
+        try {
+            if (trace::On()) trace::Line("end", line());
+        } catch (...) {
+        }
+    };
+    note([&] { return u"result " + text; });
+    try {
+        GravaLog(sys, text);
+    } catch (...) {
+        note([] { return u"log line not written: " + CurrentFailure().message(); });
+        throw;
+    }
+    note([] { return std::u16string(u"log line written"); });
 }
 
 bool TentaObterInteiro(const json::Value* object, std::u16string_view path, std::int32_t& value) {
@@ -145,7 +188,8 @@ bool TentaObterInteiro(const json::Value* object, std::u16string_view path, std:
     try {
         value = json::ToInteger(*found);
         return true;
-    } catch (const Error&) {
+    } catch (...) {
+        // Whatever failed, memory exhaustion included: the kind stays as it was.
         return false;
     }
 }

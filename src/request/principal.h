@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "core/error.h"
 #include "json/json.h"
 #include "platform/platform.h"
 #include "request/standard_streams.h"
@@ -57,10 +58,35 @@ public:
     // Fresh, empty request and result.
     void Clear();
 
+    // Whether ProcessaSolicitacao has begun to print its result text: from then
+    // on the run has its result document, whatever follows.
+    bool Reported() const { return reported_; }
+
 private:
     platform::Platform& sys_;
     StandardStreams& streams_;
+    bool reported_ = false;
 };
+
+// The result document of a run that ran out of memory, as text: what is
+// printed when not even the result text could be made.
+inline constexpr char16_t kOutOfMemoryDocument[] =
+    u"{\"log\":[],\"erro\":{\"class_erro\":\"EOutOfMemory\",\"msg_erro\":\"Out of memory\"}}";
+
+// The "erro" object of a failure: "class_erro" its kind name, "msg_erro" its
+// message.
+json::Value FailureObject(const Error& failure);
+
+// The result text of `result` in the compact form, pure ASCII. With `failing`
+// (called while handling the failure that is leaving the request cycle) a
+// result that has neither "Msg" nor "erro" yet is replaced by the document of
+// that failure, so that what is printed is always a complete document. Running
+// out of memory while the text is made gives kOutOfMemoryDocument.
+std::u16string ResultText(const json::Value& result, bool failing);
+
+// The end of every run: `text` on standard output (a failed write is dropped)
+// and then its line in the run log, whose failures leave the function.
+void PrintAndLog(platform::Platform& sys, StandardStreams& streams, const std::u16string& text);
 
 // Looks `path` up in `object` and converts what it finds to a 32-bit integer.
 // Never fails: false when the object is absent, nothing is found or the value

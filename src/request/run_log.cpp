@@ -52,14 +52,43 @@ std::u16string DateTimeText(platform::Clock& clock) {
 
 [[noreturn]] void FailWrite() { throw Error(u"EWriteError", u"Stream write error"); }
 
-void WriteAll(File& file, std::string_view bytes) {
-    if (file.Write(bytes).count != bytes.size()) FailWrite();
+// Writes `bytes` at `at`, the file's end. A write that stops early is taken
+// back, so that the log never keeps part of a line; what was there stays.
+void WriteAll(File& file, std::uint64_t at, std::string_view bytes) {
+    if (file.Write(bytes).count == bytes.size()) return;
+    file.Truncate(at);
+    FailWrite();
 }
 
 void AppendAtEnd(File& file, std::string_view bytes) {
-    if (file.SeekToEnd() != 0) FailWrite();
-    WriteAll(file, bytes);
+    std::uint64_t end = 0;
+    if (file.SeekToEnd(end) != 0) FailWrite();
+    WriteAll(file, end, bytes);
 }
+
+// Removes a scratch file of the caller's on every way out, until it is kept.
+class ScratchFile {
+public:
+    ScratchFile(platform::FileSystem& files, const std::u16string& path) : files_(files), path_(path) {}
+    ~ScratchFile() {
+        if (!kept_) {
+            try {
+                files_.Remove(path_);
+            } catch (...) {
+                // Out of memory on the way out: the next conversion empties it.
+            }
+        }
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    void Keep() { kept_ = true; }
+
+private:
+    platform::FileSystem& files_;
+    const std::u16string& path_;
+    bool kept_ = false;
+};
 
 // Up to `limit` bytes from the current position (all of them when limit is 0).
 std::string Read(File& file, std::size_t limit = 0) {
@@ -175,24 +204,29 @@ private:
         if (old.empty()) {
             // Nothing to lose: write in place.
             if (file.Seek(0) != 0) FailWrite();
-            WriteAll(file, content);
+            WriteAll(file, 0, content);
             return;
         }
+        // The converted log, beside the log until it takes its place; nothing
+        // of it is left when that does not happen, whatever the failure.
+        ScratchFile scratch(sys_.files, scratch_);
         WriteScratch(content);
         // The log is still held through `file`: no other run can add a line
         // between the read above and the replacement.
         const std::uint64_t deadline = sys_.clock.Ticks() + kWaitBudgetMs;
         for (;;) {
             platform::ReplaceResult replaced = sys_.files.Replace(scratch_, path_);
-            if (replaced.error == 0) return;
+            if (replaced.error == 0) {
+                scratch.Keep();
+                return;
+            }
             if (replaced.busy && WaitMore(deadline)) continue;
-            sys_.files.Remove(scratch_);
             FailFile(u"Cannot create file", path_, sys_.files.ErrorText(replaced.error));
         }
     }
 
     // Writes the converted log beside the log, complete and flushed, and closes
-    // it. On failure nothing of it is left.
+    // it.
     void WriteScratch(std::string_view content) {
         OpenResult created = sys_.files.CreateScratch(scratch_);
         if (created.status != OpenResult::Status::Opened) {
@@ -201,10 +235,7 @@ private:
         const bool written =
             created.file->Write(content).count == content.size() && created.file->Flush() == 0;
         created.file.reset();
-        if (!written) {
-            sys_.files.Remove(scratch_);
-            FailWrite();
-        }
+        if (!written) FailWrite();
     }
 
     platform::Platform& sys_;

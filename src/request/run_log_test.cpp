@@ -235,11 +235,21 @@ TEST_F(RunLogTest, OpenAndCreateFailures) {
     }
 }
 
-TEST_F(RunLogTest, DiskFullPartWayKeepsWhatWasWritten) {
+// A line that does not fit is taken back whole: the log keeps what it had,
+// never part of a line.
+TEST_F(RunLogTest, DiskFullPartWayLeavesNoPartOfTheLine) {
     files.Put(log, "earlier\r\n");
     files.free_space = 10;
     ExpectFailure(u"EWriteError", u"Stream write error");
-    EXPECT_EQ(files.Bytes(log), "earlier\r\n" + kLine.substr(0, 10));
+    EXPECT_EQ(files.Bytes(log), "earlier\r\n");
+
+    // So too in an empty log that moves to UTF-8 in place.
+    files = FakeFileSystem();
+    files.Put(log, "");
+    files.free_space = 5;
+    clock.time_text = u"\u5348\u5F8C";
+    ExpectFailure(u"EWriteError", u"Stream write error");
+    EXPECT_EQ(files.Bytes(log), "");
 }
 
 TEST_F(RunLogTest, ReadFailure) {
@@ -295,7 +305,8 @@ TEST_F(RunLogTest, NoOtherRunWritesBetweenTheReadAndTheReplacement) {
                                         const std::u16string& path) override {
             if (auto other = OpenExisting(path); other.file) {
                 got_in = true;
-                other.file->SeekToEnd();
+                std::uint64_t end = 0;
+                other.file->SeekToEnd(end);
                 other.file->Write("other\r\n");
             }
             return FakeFileSystem::Replace(replacement, path);
@@ -329,7 +340,8 @@ TEST_F(RunLogTest, LogReleasedByAnotherRunGetsBothLines) {
     auto other = files.OpenExisting(log).file;
     clock.on_sleep = [&] {
         if (other && clock.slept >= 500) {
-            other->SeekToEnd();
+            std::uint64_t end = 0;
+            other->SeekToEnd(end);
             other->Write("other\r\n");
             other.reset();
         }
@@ -455,7 +467,8 @@ TEST_F(RunLogOnDiskTest, WaitsForAHolderThatLetsGo) {
     ASSERT_EQ(held.status, platform::OpenResult::Status::Opened);
     std::thread other([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        held.file->SeekToEnd();
+        std::uint64_t end = 0;
+        held.file->SeekToEnd(end);
         held.file->Write("other\r\n");
         held.file.reset();
     });

@@ -1,5 +1,7 @@
 #include "request/standard_streams.h"
 
+#include <algorithm>
+
 #include "core/error.h"
 #include "core/utf.h"
 
@@ -75,20 +77,23 @@ platform::OpenedStream StandardStreams::OpenInput() {
 std::vector<std::u16string> StandardStreams::ReadLines() {
     platform::OpenedStream in = OpenInput();
 
-    // The bytes up to the end of the input or its first byte 26.
+    // The bytes up to the end of the input or its first byte 26, and at most
+    // one byte past the bound, which tells that the request is too large.
     std::string bytes;
     char buffer[16384];
     for (bool more = true; more;) {
-        platform::ReadResult r = in.reader->Read(buffer, sizeof buffer);
+        const std::size_t want = std::min(sizeof buffer, kRequestLimit + 1 - bytes.size());
+        platform::ReadResult r = in.reader->Read(buffer, want);
         switch (r.status) {
         case platform::ReadResult::Status::Data: {
-            std::string_view chunk(buffer, r.count);
+            std::string_view chunk(buffer, std::min(r.count, want));
             std::size_t z = chunk.find(kCtrlZ);
             if (z != std::string_view::npos) {
                 chunk = chunk.substr(0, z);
                 more = false;
             }
             bytes.append(chunk);
+            if (bytes.size() > kRequestLimit) FailInput(u"Request larger than 8 MiB");
             break;
         }
         case platform::ReadResult::Status::End:

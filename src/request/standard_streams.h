@@ -2,7 +2,8 @@
 //
 // Input is read as lines (LF, CR LF, or a CR right before the end; a CR before
 // anything else is dropped), up to the end of the bytes, a broken pipe, or the
-// first byte 26 (Ctrl-Z). Each line is decoded from the stream's code page.
+// first byte 26 (Ctrl-Z), and never more than 8 MiB of it. Each line is
+// decoded from the stream's code page.
 // Input can be redirected once to a request file, which is then opened at the
 // first read instead of the process's standard input.
 #pragma once
@@ -33,11 +34,15 @@ public:
     static constexpr std::size_t kMaxPath = 259;
 
     // Reads the whole input as lines, without their terminators. Fails with
-    // "EInOutError" when the input cannot be opened or a read fails.
+    // "EInOutError" when the input cannot be opened, a read fails, or the
+    // input holds more than kRequestLimit bytes before its end (nothing past
+    // the bound is read, but for the one byte that shows it).
     std::vector<std::u16string> ReadLines();
+    static constexpr std::size_t kRequestLimit = std::size_t{8} << 20;
 
     // Writes `text` to standard output in its code page. Fails with
-    // "EInOutError" when the output cannot be opened or written.
+    // "EInOutError" when the output cannot be opened or written. Running out
+    // of memory here leaves nothing written, so the caller may try again.
     void Write(std::u16string_view text);
 
 private:

@@ -12,6 +12,7 @@
 #include "core/utf.h"
 #include "platform/console.h"
 #include "testing/fake_locale.h"
+#include "testing/fault_plan.h"
 
 namespace vantrel::platform {
 
@@ -19,11 +20,12 @@ namespace vantrel::platform {
 // it is told to.
 class FakeReader : public ByteReader {
 public:
-    FakeReader(std::string bytes, ReadResult ending, std::size_t chunk = 4096)
-        : bytes_(std::move(bytes)), ending_(ending), chunk_(chunk) {}
+    FakeReader(std::string bytes, ReadResult ending, std::size_t chunk = 4096, FaultPlan* faults = nullptr)
+        : bytes_(std::move(bytes)), ending_(ending), chunk_(chunk), faults_(faults) {}
 
     ReadResult Read(char* buffer, std::size_t size) override {
         ++reads;
+        if (Faulted(faults_, "console.read")) return {ReadResult::Status::Error, 0, kReadFault};
         if (pos_ >= bytes_.size()) return ending_;
         std::size_t n = std::min({size, chunk_, bytes_.size() - pos_});
         std::copy_n(bytes_.data() + pos_, n, buffer);
@@ -32,19 +34,22 @@ public:
     }
 
     int reads = 0;
+    static constexpr std::uint32_t kReadFault = 30;
 
 private:
     std::string bytes_;
     std::size_t pos_ = 0;
     ReadResult ending_;
     std::size_t chunk_;
+    FaultPlan* faults_;
 };
 
 class FakeWriter : public ByteWriter {
 public:
-    explicit FakeWriter(std::string& sink, bool fail) : sink_(sink), fail_(fail) {}
+    FakeWriter(std::string& sink, bool fail, FaultPlan* faults = nullptr)
+        : sink_(sink), fail_(fail), faults_(faults) {}
     bool Write(std::string_view bytes) override {
-        if (fail_) return false;
+        if (Faulted(faults_, "console.write") || fail_) return false;
         sink_.append(bytes);
         return true;
     }
@@ -52,6 +57,7 @@ public:
 private:
     std::string& sink_;
     bool fail_;
+    FaultPlan* faults_;
 };
 
 class FakeConsole : public Console {
@@ -79,14 +85,24 @@ public:
     // What was opened, in order.
     std::vector<std::u16string> opened;
 
+    // Opening either stream, each read and each write are failure points of
+    // this plan, when set: error 6 (an unusable handle), a read error, a
+    // failed write.
+    FaultPlan* faults = nullptr;
+    static constexpr std::uint32_t kInvalidHandle = 6;
+
     OpenedStream OpenStandardInput() override {
         opened.push_back(u"<stdin>");
         OpenedStream s;
+        if (Faulted(faults, "console.open_input")) {
+            s.error = kInvalidHandle;
+            return s;
+        }
         if (stdin_open_error != 0) {
             s.error = stdin_open_error;
             return s;
         }
-        s.reader = std::make_unique<FakeReader>(stdin_bytes, stdin_ending);
+        s.reader = std::make_unique<FakeReader>(stdin_bytes, stdin_ending, 4096, faults);
         s.code_page = stdin_is_console ? console_input : locale.ansi;
         return s;
     }
@@ -94,11 +110,15 @@ public:
     OpenedStream OpenStandardOutput() override {
         opened.push_back(u"<stdout>");
         OpenedStream s;
+        if (Faulted(faults, "console.open_output")) {
+            s.error = kInvalidHandle;
+            return s;
+        }
         if (stdout_open_error != 0) {
             s.error = stdout_open_error;
             return s;
         }
-        s.writer = std::make_unique<FakeWriter>(stdout_bytes, stdout_fails);
+        s.writer = std::make_unique<FakeWriter>(stdout_bytes, stdout_fails, faults);
         s.code_page = stdout_is_console ? console_output : locale.ansi;
         return s;
     }

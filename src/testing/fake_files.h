@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "testing/fault_plan.h"
 
 namespace vantrel::platform {
 
@@ -49,6 +50,13 @@ public:
     ErrorCode replace_error = 0;
     bool replace_busy = false;
     bool long_paths = true;
+    // Every call that can fail is a failure point of this plan, when set: a
+    // look that finds nothing, an open or create refused, a read error, a
+    // write that stops half-way on a full disk, a failed seek, flush, cut,
+    // replacement or removal.
+    FaultPlan* faults = nullptr;
+    static constexpr ErrorCode kReadFault = 30;
+    static constexpr ErrorCode kSeekError = 25;
 
     // Counters for what was asked.
     int opens = 0;
@@ -77,6 +85,7 @@ public:
     }
 
     bool Exists(const std::u16string& path) override {
+        if (Faulted(faults, "files.exists")) return false;
         auto it = nodes.find(path);
         return it != nodes.end() && !it->second->directory;
     }
@@ -84,6 +93,8 @@ public:
     OpenResult OpenForReading(const std::u16string& path) override {
         ++opens;
         opened_for_reading.push_back(path);
+        if (Faulted(faults, "files.open_for_reading"))
+            return Refused(OpenResult::Status::Failed, kAccessDenied);
         if (open_error != 0) return Refused(OpenResult::Status::Failed, open_error);
         auto it = nodes.find(path);
         if (it == nodes.end()) return Refused(OpenResult::Status::Failed, kFileNotFound);
@@ -93,6 +104,7 @@ public:
 
     OpenResult OpenExisting(const std::u16string& path) override {
         ++opens;
+        if (Faulted(faults, "files.open_existing")) return Refused(OpenResult::Status::Failed, kAccessDenied);
         if (busy_opens != 0) {
             if (busy_opens > 0) --busy_opens;
             return Refused(OpenResult::Status::Busy, kSharingViolation);
@@ -107,6 +119,7 @@ public:
 
     OpenResult CreateNew(const std::u16string& path) override {
         ++opens;
+        if (Faulted(faults, "files.create_new")) return Refused(OpenResult::Status::Failed, kAccessDenied);
         if (auto error = create_errors.find(path); error != create_errors.end()) {
             return Refused(OpenResult::Status::Failed, error->second);
         }
@@ -120,6 +133,8 @@ public:
     }
 
     OpenResult CreateScratch(const std::u16string& path) override {
+        if (Faulted(faults, "files.create_scratch"))
+            return Refused(OpenResult::Status::Failed, kAccessDenied);
         if (auto error = create_errors.find(path); error != create_errors.end()) {
             return Refused(OpenResult::Status::Failed, error->second);
         }
@@ -130,6 +145,7 @@ public:
 
     ReplaceResult Replace(const std::u16string& replacement, const std::u16string& path) override {
         ++replaces;
+        if (Faulted(faults, "files.replace")) return {kAccessDenied, false};
         if (replace_error != 0) return {replace_error, replace_busy};
         auto it = nodes.find(replacement);
         if (it == nodes.end()) return {kFileNotFound, false};
@@ -139,6 +155,7 @@ public:
     }
 
     ErrorCode Remove(const std::u16string& path) override {
+        if (Faulted(faults, "files.remove")) return kAccessDenied;
         return nodes.erase(path) != 0 ? 0 : kFileNotFound;
     }
 
@@ -170,6 +187,7 @@ private:
         FakeFile& operator=(const FakeFile&) = delete;
 
         IoResult Read(char* buffer, std::size_t size) override {
+            if (Faulted(files_.faults, "file.read")) return {0, kReadFault};
             if (files_.read_error != 0) return {0, files_.read_error};
             std::size_t n =
                 position_ < node_->bytes.size() ? std::min(size, node_->bytes.size() - position_) : 0;
@@ -180,6 +198,7 @@ private:
 
         IoResult Write(std::string_view bytes) override {
             IoResult result{bytes.size(), 0};
+            if (Faulted(files_.faults, "file.write")) result = {bytes.size() / 2, kDiskFull};
             if (files_.free_space && *files_.free_space < bytes.size()) {
                 result = {*files_.free_space, kDiskFull};
             }
@@ -192,16 +211,25 @@ private:
         }
 
         ErrorCode Seek(std::uint64_t offset) override {
+            if (Faulted(files_.faults, "file.seek")) return kSeekError;
             position_ = static_cast<std::size_t>(offset);
             return 0;
         }
 
-        ErrorCode SeekToEnd() override {
+        ErrorCode SeekToEnd(std::uint64_t& end) override {
+            if (Faulted(files_.faults, "file.seek_to_end")) return kSeekError;
             position_ = node_->bytes.size();
+            end = position_;
             return 0;
         }
 
-        ErrorCode Flush() override { return 0; }
+        ErrorCode Truncate(std::uint64_t size) override {
+            if (Faulted(files_.faults, "file.truncate")) return kDiskFull;
+            if (node_->bytes.size() > size) node_->bytes.resize(static_cast<std::size_t>(size));
+            return 0;
+        }
+
+        ErrorCode Flush() override { return Faulted(files_.faults, "file.flush") ? kDiskFull : 0; }
 
     private:
         FakeFileSystem& files_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/libraries.h"
+#include "testing/fault_plan.h"
 
 namespace vantrel::platform {
 
@@ -32,10 +33,18 @@ public:
     // Every name asked for, in order, and how many loaded libraries are alive.
     std::vector<std::u16string> loads;
     int alive = 0;
+    // Every load is a failure point of this plan, when set: the library is not
+    // found.
+    FaultPlan* faults = nullptr;
 
     LibraryLoad Load(const std::u16string& name) override {
         loads.push_back(name);
         LibraryLoad result;
+        if (Faulted(faults, "libraries.load")) {
+            result.error = kModuleNotFound;
+            result.error_text = u"The specified module could not be found";
+            return result;
+        }
         if (auto it = available.find(name); it != available.end()) {
             result.library = std::make_unique<Loaded>(it->second, alive);
             return result;

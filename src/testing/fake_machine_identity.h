@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/machine_identity.h"
+#include "testing/fault_plan.h"
 
 namespace vantrel::platform {
 
@@ -18,13 +19,20 @@ public:
     std::uint32_t asked_capacity = 0;
     // What reading "MachineGuid" gives.
     MachineGuidRead machine_guid{MachineGuidRead::Outcome::Missing, {}};
+    // Both reads are failure points of this plan, when set: no name, a value
+    // whose data cannot be read.
+    FaultPlan* faults = nullptr;
 
     std::optional<std::u16string> ComputerName(std::uint32_t capacity) override {
         asked_capacity = capacity;
+        if (Faulted(faults, "identity.computer_name")) return std::nullopt;
         return computer_name;
     }
 
-    MachineGuidRead ReadMachineGuid() override { return machine_guid; }
+    MachineGuidRead ReadMachineGuid() override {
+        if (Faulted(faults, "identity.machine_guid")) return {MachineGuidRead::Outcome::ReadFailed, {}};
+        return machine_guid;
+    }
 };
 
 }  // namespace vantrel::platform

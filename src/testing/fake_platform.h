@@ -34,6 +34,17 @@ struct FakePlatform {
     Platform sys{process,   locale,    console,  files, clock,   profiles,
                  libraries, error_box, identity, http,  programs};
 
+    // Makes every call of the fakes that can fail a failure point of `plan`.
+    void InjectFaults(FaultPlan& plan) {
+        console.faults = &plan;
+        files.faults = &plan;
+        profiles.faults = &plan;
+        libraries.faults = &plan;
+        identity.faults = &plan;
+        http.faults = &plan;
+        programs.faults = &plan;
+    }
+
     // The given process, locale, console, file system and clock with these
     // fakes for everything else: for tests that use real parts or fakes of
     // their own.

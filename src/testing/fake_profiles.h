@@ -13,6 +13,7 @@
 #include "core/utf.h"
 #include "platform/profiles.h"
 #include "testing/fake_files.h"
+#include "testing/fault_plan.h"
 
 namespace vantrel::platform {
 
@@ -25,6 +26,9 @@ public:
     };
     // Every call, in order.
     std::vector<Read> reads;
+    // Every read is a failure point of this plan, when set: the file cannot be
+    // read, and the default comes back.
+    FaultPlan* faults = nullptr;
 
     // Puts `key`=`value` into `section` of the stored file at `path` (made when
     // missing), replacing the key's value when it is there.
@@ -54,6 +58,7 @@ public:
     std::u16string ReadString(const std::u16string& path, const std::u16string& section,
                               const std::u16string& key, const std::u16string& default_value) override {
         reads.push_back({path, section, key, default_value});
+        if (Faulted(faults, "profiles.read")) return default_value.substr(0, kValueBuffer - 1);
         std::u16string value = default_value;
         if (files_.Exists(path)) {
             const std::vector<std::string> lines = Lines(files_.Bytes(path));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/programs.h"
+#include "testing/fault_plan.h"
 
 namespace vantrel::platform {
 
@@ -35,13 +36,20 @@ public:
 
     std::map<std::u16string, std::u16string> environment;
 
+    // Every start and every service query is a failure point of this plan,
+    // when set: the program does not start (and does nothing), the query
+    // fails and reads as not running.
+    FaultPlan* faults = nullptr;
+
     bool Start(const std::u16string& command, bool wait, bool visible) override {
         started.push_back({command, wait, visible});
+        if (Faulted(faults, "programs.start")) return false;
         if (on_start) on_start(command);
         return start_succeeds;
     }
     bool ServiceRunning(const std::u16string& name) override {
         service_queries.push_back(name);
+        if (Faulted(faults, "programs.service_running")) return false;
         return service_answer ? service_answer(name) : service_running;
     }
     std::u16string Environment(const std::u16string& name) override {

@@ -33,6 +33,10 @@ struct ProgramRun {
     // started by the wine launcher from a Unix shell that sets the limit, which
     // the Windows process inherits; its exit code is then unknown (-1).
     std::optional<unsigned long long> file_size_limit;
+    // POSIX: when set, the most address space the child may use, in bytes, so
+    // that an allocation past it fails (as `prlimit --as` sets it). Not for
+    // programs built with AddressSanitizer, which reserve far more at start.
+    std::optional<unsigned long long> address_space_limit;
 };
 
 // True where RunProgram can put a file-size limit on the child: POSIX, and

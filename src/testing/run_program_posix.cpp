@@ -63,6 +63,10 @@ ProgramResult RunProgram(const ProgramRun& run) {
             const rlimit limit{*run.file_size_limit, *run.file_size_limit};
             if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
         }
+        if (run.address_space_limit) {
+            const rlimit limit{*run.address_space_limit, *run.address_space_limit};
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
+        }
         execv(run.program.c_str(), argv.data());
         _exit(127);
     }
