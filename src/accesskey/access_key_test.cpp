@@ -7,13 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 
 #include "accesskey/access_key.h"
 #include "testing/compress.h"
+#include "testing/failing_allocator.h"
 #include "testing/outcome.h"
+#include "core/error.h"
 #include "core/server_host.h"
 #include "core/utf.h"
 #include "platform/platform.h"
@@ -252,6 +255,41 @@ TEST(AccessKeyServiceTest, TransportFailures) {
         EXPECT_TRUE(StartsWithOneOf(cut.message, u"REST request failed: Error reading data: ", kBroken))
             << ::testing::PrintToString(cut.message);
     }
+}
+
+// Every allocation of a whole exchange over the real transport (a redirect that
+// sets a cookie, then a compressed reply), failed in turn: the request gives
+// the key or fails with memory exhaustion, never another failure or a crash;
+// no exception crosses the transport's system library, and what it opened is
+// closed (LeakSanitizer checks the native build at its end).
+TEST(AccessKeyServiceTest, EveryFailingAllocationOfAnExchange) {
+    std::size_t runs = 0;
+    for (std::size_t n = 1;; ++n) {
+        service->Script(
+            {HttpReply(302, "Found", {{"Location", "/api/b"}, {"Set-Cookie", "sessao=abc; Path=/"}}, ""),
+             HttpReply(200, "OK", {{"Content-Encoding", "gzip"}}, vantrel::testing::Gzip(kToken))});
+        vantrel::testing::ArmAllocationFailure(n);
+        Outcome outcome;
+        try {
+            outcome =
+                Ok(RequestAccessKey(platform::RealHttpTransport(), u"12345678000199", kGuid, u"PC", kQuick));
+        } catch (...) {
+            const Error failure = CurrentFailure();
+            outcome = Fails(failure.kind(), failure.message());
+        }
+        vantrel::testing::DisarmAllocationFailure();
+        ++runs;
+        if (!vantrel::testing::AllocationFailed()) {
+            EXPECT_EQ(outcome, Ok(u"chave-remota"));
+            break;
+        }
+        if (outcome != Ok(u"chave-remota")) {
+            EXPECT_EQ(outcome, Fails(kOutOfMemoryKind, kOutOfMemoryMessage)) << "failing allocation " << n;
+        }
+    }
+    std::printf(
+        "[ faults   ] every failing allocation of an exchange: %zu runs, %zu failure points injected\n", runs,
+        runs - 1);
 }
 
 }  // namespace
