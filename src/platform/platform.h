@@ -4,7 +4,9 @@
 // (*_posix.cpp); CMake builds the one that fits the target. Unit tests build a
 // Platform from the fakes of src/testing.
 //
-// Platform calls never throw: they report failures as results.
+// Platform calls report failures as results. The one exception that may leave
+// them is std::bad_alloc (they allocate their results), and whatever a call
+// opened is closed before it leaves.
 //
 // Error numbers. Every error number a platform call reports is the system's own
 // for that platform: a Windows error code on Windows, an errno value on POSIX,
