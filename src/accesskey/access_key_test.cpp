@@ -128,6 +128,17 @@ TEST(AccessKeyServiceTest, Replies) {
         {"503 with its reason as sent",
          {HttpReply(503, "Service  Unavailable", kJson, kToken)},
          Fails(u"ERESTException", u"HTTP/1.1 503 Service  Unavailable")},
+        // Header text is UTF-8 when it is well-formed UTF-8 (a U+FFFD in it
+        // included), else Latin-1.
+        {"503 with its reason in UTF-8",
+         {HttpReply(503, "Servi\xC3\xA7o Indispon\xC3\xADvel", kJson, kToken)},
+         Fails(u"ERESTException", u"HTTP/1.1 503 Servi\u00E7o Indispon\u00EDvel")},
+        {"503 with its reason in Latin-1",
+         {HttpReply(503, "Servi\xE7o", kJson, kToken)},
+         Fails(u"ERESTException", u"HTTP/1.1 503 Servi\u00E7o")},
+        {"503 with a U+FFFD in its reason",
+         {HttpReply(503, "Servi\xEF\xBF\xBDo", kJson, kToken)},
+         Fails(u"ERESTException", u"HTTP/1.1 503 Servi\uFFFDo")},
         {"HTTP/1.0",
          {{"HTTP/1.0 500 Boom\r\nContent-Length: 0\r\n\r\n", false}},
          Fails(u"ERESTException", u"HTTP/1.0 500 Boom")},
