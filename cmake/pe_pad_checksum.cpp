@@ -3,11 +3,31 @@
 // of scripts/release; exits with 1 and a message when the file is not a PE file
 // or cannot be read or written.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "pe_checksum.h"
+
+namespace {
+
+bool ReadAll(const char* path, std::vector<unsigned char>& bytes) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    unsigned char buffer[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    const bool ok = std::ferror(file) == 0;
+    return std::fclose(file) == 0 && ok;
+}
+
+bool WriteAll(const char* path, const std::vector<unsigned char>& bytes) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -16,26 +36,15 @@ int main(int argc, char** argv) {
     }
     const char* path = argv[1];
     std::vector<unsigned char> image;
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in.is_open()) {
-            std::fprintf(stderr, "pe-pad-checksum: cannot open %s\n", path);
-            return 1;
-        }
-        image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (!in.eof() || in.bad()) {
-            std::fprintf(stderr, "pe-pad-checksum: cannot read %s\n", path);
-            return 1;
-        }
+    if (!ReadAll(path, image)) {
+        std::fprintf(stderr, "pe-pad-checksum: cannot read %s\n", path);
+        return 1;
     }
     if (!vantrel::pe::PadAndChecksum(image)) {
         std::fprintf(stderr, "pe-pad-checksum: %s is not a PE file\n", path);
         return 1;
     }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-    out.close();
-    if (!out) {
+    if (!WriteAll(path, image)) {
         std::fprintf(stderr, "pe-pad-checksum: cannot write %s\n", path);
         return 1;
     }
