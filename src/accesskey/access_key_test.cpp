@@ -128,17 +128,6 @@ TEST(AccessKeyServiceTest, Replies) {
         {"503 with its reason as sent",
          {HttpReply(503, "Service  Unavailable", kJson, kToken)},
          Fails(u"ERESTException", u"HTTP/1.1 503 Service  Unavailable")},
-        // Header text is UTF-8 when it is well-formed UTF-8 (a U+FFFD in it
-        // included), else Latin-1.
-        {"503 with its reason in UTF-8",
-         {HttpReply(503, "Servi\xC3\xA7o Indispon\xC3\xADvel", kJson, kToken)},
-         Fails(u"ERESTException", u"HTTP/1.1 503 Servi\u00E7o Indispon\u00EDvel")},
-        {"503 with its reason in Latin-1",
-         {HttpReply(503, "Servi\xE7o", kJson, kToken)},
-         Fails(u"ERESTException", u"HTTP/1.1 503 Servi\u00E7o")},
-        {"503 with a U+FFFD in its reason",
-         {HttpReply(503, "Servi\xEF\xBF\xBDo", kJson, kToken)},
-         Fails(u"ERESTException", u"HTTP/1.1 503 Servi\uFFFDo")},
         {"HTTP/1.0",
          {{"HTTP/1.0 500 Boom\r\nContent-Length: 0\r\n\r\n", false}},
          Fails(u"ERESTException", u"HTTP/1.0 500 Boom")},
@@ -179,6 +168,28 @@ TEST(AccessKeyServiceTest, Replies) {
         EXPECT_EQ(Ask(), c.expected);
     }
 }
+
+#ifndef _WIN32
+// Header bytes as text, here through the reason phrase: UTF-8 when they are
+// well-formed UTF-8 (a U+FFFD among them included), else Latin-1. WinHTTP hands
+// the Windows transport header text it has decoded itself.
+TEST(AccessKeyServiceTest, HeaderTextIsUtf8ElseLatin1) {
+    const struct {
+        const char* what;
+        std::string reason;
+        std::u16string message;
+    } cases[] = {
+        {"UTF-8", "Servi\xC3\xA7o Indispon\xC3\xADvel", u"HTTP/1.1 503 Servi\u00E7o Indispon\u00EDvel"},
+        {"Latin-1", "Servi\xE7o", u"HTTP/1.1 503 Servi\u00E7o"},
+        {"a U+FFFD", "Servi\xEF\xBF\xBDo", u"HTTP/1.1 503 Servi\uFFFDo"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        service->Script({HttpReply(503, c.reason, kJson, kToken)});
+        EXPECT_EQ(Ask(), Fails(u"ERESTException", c.message));
+    }
+}
+#endif
 
 TEST(AccessKeyServiceTest, RedirectsCarryTheCookiesTheySet) {
     service->Script({
