@@ -172,6 +172,28 @@ TEST(AccessKeyServiceTest, Replies) {
     }
 }
 
+#ifndef _WIN32
+// Header bytes as text, here through the reason phrase: UTF-8 when they are
+// well-formed UTF-8 (a U+FFFD among them included), else Latin-1. WinHTTP hands
+// the Windows transport header text it has decoded itself.
+TEST(AccessKeyServiceTest, HeaderTextIsUtf8ElseLatin1) {
+    const struct {
+        const char* what;
+        std::string reason;
+        std::u16string message;
+    } cases[] = {
+        {"UTF-8", "Servi\xC3\xA7o Indispon\xC3\xADvel", u"HTTP/1.1 503 Servi\u00E7o Indispon\u00EDvel"},
+        {"Latin-1", "Servi\xE7o", u"HTTP/1.1 503 Servi\u00E7o"},
+        {"a U+FFFD", "Servi\xEF\xBF\xBDo", u"HTTP/1.1 503 Servi\uFFFDo"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        service->Script({HttpReply(503, c.reason, kJson, kToken)});
+        EXPECT_EQ(Ask(), Fails(u"ERESTException", c.message));
+    }
+}
+#endif
+
 TEST(AccessKeyServiceTest, RedirectsCarryTheCookiesTheySet) {
     service->Script({
         HttpReply(301, "Moved Permanently",

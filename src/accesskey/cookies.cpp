@@ -2,25 +2,11 @@
 
 #include <algorithm>
 
+#include "core/ascii.h"
+
 namespace vantrel::accesskey {
 
 namespace {
-
-char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
-std::u16string Lower(std::u16string_view s) {
-    std::u16string out(s);
-    for (char16_t& c : out) c = LowerAscii(c);
-    return out;
-}
-
-std::u16string_view Trim(std::u16string_view s) {
-    while (!s.empty() && (s.front() == u' ' || s.front() == u'\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == u' ' || s.back() == u'\t')) s.remove_suffix(1);
-    return s;
-}
-
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // Days since 1970-01-01 of a civil date.
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
@@ -36,7 +22,7 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
 std::size_t Digits(std::u16string_view s, int& value) {
     std::size_t n = 0;
     value = 0;
-    while (n < s.size() && IsDigit(s[n]) && n < 9) value = value * 10 + (s[n++] - u'0');
+    while (n < s.size() && IsAsciiDigit(s[n]) && n < 9) value = value * 10 + (s[n++] - u'0');
     return n;
 }
 
@@ -93,19 +79,19 @@ std::optional<std::int64_t> ParseCookieDate(std::u16string_view text) {
                 }
             }
         }
-        if (day < 0 && na >= 1 && na <= 2 && (na == token.size() || !IsDigit(token[na]))) {
+        if (day < 0 && na >= 1 && na <= 2 && (na == token.size() || !IsAsciiDigit(token[na]))) {
             day = a;
             continue;
         }
         if (month < 0 && token.size() >= 3) {
-            std::u16string prefix = Lower(token.substr(0, 3));
+            std::u16string prefix = AsciiLower(token.substr(0, 3));
             auto found = std::find(std::begin(kMonths), std::end(kMonths), prefix);
             if (found != std::end(kMonths)) {
                 month = static_cast<int>(found - std::begin(kMonths)) + 1;
                 continue;
             }
         }
-        if (year < 0 && na >= 2 && na <= 4 && (na == token.size() || !IsDigit(token[na]))) {
+        if (year < 0 && na >= 2 && na <= 4 && (na == token.size() || !IsAsciiDigit(token[na]))) {
             year = a;
             continue;
         }
@@ -124,7 +110,7 @@ std::optional<std::int64_t> ParseCookieDate(std::u16string_view text) {
 
 void CookieJar::Store(const Url& url, const std::vector<platform::HttpHeader>& headers, std::int64_t now) {
     for (const platform::HttpHeader& header : headers) {
-        if (Lower(header.name) == u"set-cookie") Take(url, header.value, now);
+        if (EqualsIgnoringAsciiCase(header.name, u"set-cookie")) Take(url, header.value, now);
     }
 }
 
@@ -137,7 +123,7 @@ void CookieJar::Take(const Url& url, std::u16string_view header, std::int64_t no
     cookie.name = std::u16string(Trim(pair.substr(0, equals)));
     cookie.value = std::u16string(Trim(pair.substr(equals + 1)));
     if (cookie.name.empty()) return;
-    const std::u16string host = Lower(url.host);
+    const std::u16string host = AsciiLower(url.host);
     cookie.domain = host;
     cookie.path = DefaultPath(url);
 
@@ -150,11 +136,11 @@ void CookieJar::Take(const Url& url, std::u16string_view header, std::int64_t no
                                                                            : next - semicolon - 1);
         semicolon = next;
         std::size_t eq = attribute.find(u'=');
-        std::u16string name = Lower(Trim(attribute.substr(0, eq)));
+        std::u16string name = AsciiLower(Trim(attribute.substr(0, eq)));
         std::u16string_view value =
             eq == std::u16string_view::npos ? std::u16string_view() : Trim(attribute.substr(eq + 1));
         if (name == u"domain") {
-            std::u16string domain = Lower(value);
+            std::u16string domain = AsciiLower(value);
             if (!domain.empty() && domain[0] == u'.') domain.erase(0, 1);
             if (domain.empty()) continue;
             if (!DomainMatches(host, domain)) return;  // a cookie for another site: refused
@@ -165,7 +151,8 @@ void CookieJar::Take(const Url& url, std::u16string_view header, std::int64_t no
         } else if (name == u"max-age") {
             bool negative = !value.empty() && value[0] == u'-';
             std::u16string_view digits = negative ? value.substr(1) : value;
-            if (digits.empty() || !std::all_of(digits.begin(), digits.end(), IsDigit)) continue;
+            if (digits.empty() || !std::all_of(digits.begin(), digits.end(), IsAsciiDigit<char16_t>))
+                continue;
             has_max_age = true;
             expired =
                 negative || std::all_of(digits.begin(), digits.end(), [](char16_t c) { return c == u'0'; });
@@ -195,9 +182,9 @@ void CookieJar::Take(const Url& url, std::u16string_view header, std::int64_t no
 }
 
 std::u16string CookieJar::HeaderFor(const Url& url) const {
-    const std::u16string host = Lower(url.host);
+    const std::u16string host = AsciiLower(url.host);
     const std::u16string path = RequestPath(url);
-    const bool secure = Lower(url.scheme) == u"https";
+    const bool secure = AsciiLower(url.scheme) == u"https";
     std::vector<const Cookie*> chosen;
     for (const Cookie& cookie : cookies_) {
         bool domain_ok = cookie.host_only ? host == cookie.domain : DomainMatches(host, cookie.domain);

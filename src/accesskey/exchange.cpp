@@ -6,6 +6,7 @@
 #include "accesskey/cookies.h"
 #include "accesskey/reply_body.h"
 #include "accesskey/url.h"
+#include "core/ascii.h"
 #include "core/error.h"
 #include "core/trace.h"
 #include "core/utf.h"
@@ -38,7 +39,7 @@ std::optional<platform::HttpRequest> RequestFor(const Url& url) {
     if (url.port && !url.port->empty()) {
         std::uint32_t port = 0;
         for (char16_t c : *url.port) {
-            if (c < u'0' || c > u'9') return std::nullopt;
+            if (!IsAsciiDigit(c)) return std::nullopt;
             port = port * 10 + (c - u'0');
             if (port > 65535) return std::nullopt;
         }
@@ -66,7 +67,7 @@ std::u16string StatusLine(const platform::HttpReply& reply) {
     case platform::HttpVersion::Http20: line = u"HTTP/2.0 "; break;
     case platform::HttpVersion::Other: break;
     }
-    return line + Ascii(std::to_string(reply.status)) + u" " + reply.reason;
+    return line + Decimal(reply.status) + u" " + reply.reason;
 }
 
 std::u16string HttpGetText(platform::HttpTransport& transport, std::u16string_view address,
@@ -103,7 +104,7 @@ std::u16string HttpGetText(platform::HttpTransport& transport, std::u16string_vi
         const std::u16string* location = FindHeader(reply.headers, u"Location");
         if (IsRedirect(reply.status) && location != nullptr && !location->empty()) {
             if (redirects == options.max_redirects) {
-                ThrowRest(u"Maximum number of redirections (" + Ascii(std::to_string(options.max_redirects)) +
+                ThrowRest(u"Maximum number of redirections (" + Decimal(options.max_redirects) +
                           u") exceeded");
             }
             if (trace::On()) trace::Line("key", u"redirect to " + *location);

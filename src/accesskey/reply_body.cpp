@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/ascii.h"
 #include "core/error.h"
 #include "core/trace.h"
 #include "core/utf.h"
@@ -12,19 +13,11 @@ namespace vantrel::accesskey {
 
 namespace {
 
-char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
-std::u16string_view Trim(std::u16string_view s) {
-    while (!s.empty() && (s.front() == u' ' || s.front() == u'\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == u' ' || s.back() == u'\t')) s.remove_suffix(1);
-    return s;
-}
-
 // ASCII lower case; other characters become '?', which no known name holds.
 std::string LowerNarrow(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());
-    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(LowerAscii(c)) : '?';
+    for (char16_t c : s) out += c < 0x80 ? static_cast<char>(AsciiLower(c)) : '?';
     return out;
 }
 
@@ -55,18 +48,14 @@ std::u16string Utf16(std::string_view bytes, bool big_endian) {
 
 const std::u16string* FindHeader(const std::vector<platform::HttpHeader>& headers, std::u16string_view name) {
     for (const platform::HttpHeader& header : headers) {
-        if (header.name.size() != name.size()) continue;
-        bool same = true;
-        for (std::size_t i = 0; same && i < name.size(); ++i)
-            same = LowerAscii(header.name[i]) == LowerAscii(name[i]);
-        if (same) return &header.value;
+        if (EqualsIgnoringAsciiCase(header.name, name)) return &header.value;
     }
     return nullptr;
 }
 
 void ThrowBodyTooLarge(std::size_t limit) {
-    throw Error(u"ERESTException", u"REST request failed: Reply body larger than " +
-                                       Ascii(std::to_string(limit / (1024 * 1024))) + u" MiB");
+    throw Error(u"ERESTException",
+                u"REST request failed: Reply body larger than " + Decimal(limit / (1024 * 1024)) + u" MiB");
 }
 
 std::string Inflate(std::string_view compressed, bool gzip, std::size_t limit) {
@@ -168,9 +157,7 @@ std::u16string DecodeCharset(std::string_view bytes, std::string_view charset) {
         return text;
     }
     if (charset == "iso-8859-1" || charset == "latin1" || charset == "iso_8859-1" || charset == "l1") {
-        std::u16string text(bytes.size(), u'\0');
-        for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<unsigned char>(bytes[i]);
-        return text;
+        return Latin1ToUtf16(bytes);
     }
     if (charset == "windows-1252" || charset == "cp1252") {
         std::u16string text(bytes.size(), u'\0');
@@ -204,7 +191,7 @@ std::u16string DecodeReplyBody(const platform::HttpReply& reply, std::size_t lim
     if (trace::On()) {
         trace::Line("key", u"content type \"" + std::u16string(content_type) + u"\"; encoding \"" +
                                (encoding != nullptr ? *encoding : std::u16string()) + u"\"; body " +
-                               trace::Number(reply.body.size()) + u" bytes, " + trace::Number(bytes.size()) +
+                               Decimal(reply.body.size()) + u" bytes, " + Decimal(bytes.size()) +
                                u" decoded");
     }
     if (std::optional<std::string> charset = CharsetOf(content_type)) return DecodeCharset(bytes, *charset);

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "core/ascii.h"
 #include "core/utf.h"
 
 namespace vantrel::accesskey {
@@ -16,25 +17,13 @@ void AppendEscaped(std::u16string& out, unsigned char byte) {
     out += static_cast<char16_t>(kHex[byte & 0x0F]);
 }
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
-
-bool IsAlpha(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-
-std::u16string Lower(std::u16string text) {
-    for (char16_t& c : text) {
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    }
-    return text;
-}
-
 // Length of a scheme followed by ":" at the start of `text`, or 0.
 std::size_t SchemeLength(std::u16string_view text) {
-    if (text.empty() || !IsAlpha(text[0])) return 0;
+    if (text.empty() || !IsAsciiLetter(text[0])) return 0;
     for (std::size_t i = 1; i < text.size(); ++i) {
         char16_t c = text[i];
         if (c == u':') return i;
-        if (!IsAlpha(c) && !IsDigit(c) && c != u'+' && c != u'-' && c != u'.') return 0;
+        if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != u'+' && c != u'-' && c != u'.') return 0;
     }
     return 0;
 }
@@ -100,7 +89,7 @@ std::u16string CodificaUrl(std::u16string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         char16_t c = text[i];
-        if (IsAlpha(c) || IsDigit(c) ||
+        if (IsAsciiLetter(c) || IsAsciiDigit(c) ||
             std::u16string_view(u"!$'()*-.@_").find(c) != std::u16string_view::npos) {
             out += c;
         } else if (c == u' ') {
@@ -152,7 +141,8 @@ std::u16string NormalizeQuery(std::u16string_view query) {
     encoded.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         unsigned char b = static_cast<unsigned char>(bytes[i]);
-        if (b == '%' && i + 2 < bytes.size() && IsHexDigit(bytes[i + 1]) && IsHexDigit(bytes[i + 2])) {
+        if (b == '%' && i + 2 < bytes.size() && IsAsciiHexDigit(bytes[i + 1]) &&
+            IsAsciiHexDigit(bytes[i + 2])) {
             encoded += u'%';
         } else if (b < 0x21 || b > 0x7E || b == '"' || b == '#' || b == '\'' || b == '<' || b == '>' ||
                    b == '%') {
@@ -183,7 +173,7 @@ std::u16string NormalizeQuery(std::u16string_view query) {
 std::u16string NormalizeUrl(std::u16string_view text) {
     std::optional<Url> url = ParseUrl(text);
     if (!url) return std::u16string(text);
-    std::u16string out = Lower(url->scheme) + u"://" + Lower(url->host);
+    std::u16string out = AsciiLower(url->scheme) + u"://" + AsciiLower(url->host);
     if (url->port) out += u':' + *url->port;
     for (unsigned char b : Utf16ToUtf8(url->path)) {
         if (b < 0x21 || b > 0x7E || b == '"' || b == '#' || b == '<' || b == '>') {

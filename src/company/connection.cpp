@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "core/ascii.h"
 #include "core/trace.h"
 #include "core/utf.h"
 
@@ -16,14 +17,16 @@ std::optional<std::u16string> Sent(const std::u16string& text) {
     return text;
 }
 
+// The settings in the client's form; the one place where they are reshaped.
 AttachParameters AttachParametersOf(const TConnectionParams& params) {
+    const DatabaseSettings& settings = params.Settings;
     AttachParameters attach;
-    attach.database = params.Database;
-    if (const auto server = Sent(params.Server)) {
-        attach.database = *server + u"/" + Ascii(std::to_string(params.Port)) + u":" + params.Database;
+    attach.database = settings.base;
+    if (const auto server = Sent(settings.server)) {
+        attach.database = *server + u"/" + Decimal(settings.port) + u":" + settings.base;
     }
-    attach.user = Sent(params.User_Name);
-    attach.password = Sent(params.Password);
+    attach.user = Sent(settings.user);
+    attach.password = Sent(settings.password);
     attach.character_set = params.CharacterSet;
     attach.dialect = params.SQLDialect;
     return attach;

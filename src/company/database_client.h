@@ -11,6 +11,12 @@
 
 namespace vantrel::company {
 
+// What an attach hands the client, already in the client library's own form:
+// the database string built (server, port and base joined the way Firebird
+// reads them), and the user name and password present only when they are
+// sent. It differs from the settings (DatabaseSettings, connection.h) on
+// purpose: the connection applies the rules that reshape them, once, so that a
+// client, the real one or a test's, applies none and passes on exactly this.
 struct AttachParameters {
     std::u16string database;                 // the database string, as the client reads it
     std::optional<std::u16string> user;      // absent: no user name is sent

@@ -47,12 +47,7 @@ void TDM::DataModuleCreate(std::u16string& FCNPJ) {
         trace::Conceal(settings.password);
         if (trace::On()) trace::Line("company", u"settings " + path + u" found");
         Connection.Close();
-        TConnectionParams& params = Connection.Params;
-        params.Database = settings.base;
-        params.Server = settings.server;
-        params.Port = settings.port;
-        params.Password = settings.password;
-        params.User_Name = settings.user;
+        Connection.Params.Settings = settings;
         Connection.Open();
         const FirstValue value = Connection.ExecSQLScalar(kStatement);
         if (trace::On()) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/ascii.h"
 #include "core/error.h"
 #include "core/trace.h"
 #include "core/utf.h"
@@ -44,28 +45,6 @@ namespace {
 
 using Api = FirebirdClient::Api;
 
-std::u16string Number(long long value) {
-    std::string digits = std::to_string(value);
-    return Ascii(digits);
-}
-
-// Text from the client library: UTF-8 when it is well-formed UTF-8, else one
-// code unit per byte.
-std::u16string ClientText(std::string_view bytes) {
-    std::u16string utf16 = Utf8ToUtf16(bytes);
-    if (Utf16ToUtf8(utf16) == bytes) return utf16;
-    std::u16string latin1;
-    for (char c : bytes) latin1 += static_cast<char16_t>(static_cast<unsigned char>(c));
-    return latin1;
-}
-
-// ISO8859_1 text: each byte is the code unit of the same number.
-std::u16string Latin1(const char* bytes, std::size_t size) {
-    std::u16string text(size, u'\0');
-    for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<unsigned char>(bytes[i]);
-    return text;
-}
-
 bool Failed(const ISC_STATUS* status) { return status[0] == 1 && status[1] > 0; }
 
 // The client library's lines for a failure, after the prefix.
@@ -79,9 +58,11 @@ bool Failed(const ISC_STATUS* status) { return status[0] == 1 && status[1] > 0; 
         if (n <= 0) break;
         if (!first) message += u"\r\n";
         first = false;
-        message += ClientText(std::string_view(line, std::strlen(line)));
+        // Text from the client library: UTF-8 when it is well-formed UTF-8,
+        // else one code unit per byte.
+        message += Utf8ElseLatin1(std::string_view(line, std::strlen(line)));
     }
-    if (first) message += u"error code " + Number(static_cast<long long>(status[1]));
+    if (first) message += u"error code " + Decimal(status[1]);
     throw Error(kClientErrorKind, message);
 }
 
@@ -109,15 +90,15 @@ void AddString(std::string& block, char tag, const std::string& value, std::u16s
 
 // Integers as decimal digits, with a decimal point for a negative scale.
 std::u16string ScaledText(std::int64_t value, int scale) {
-    std::string digits = std::to_string(value);
-    if (scale > 0) return Ascii(digits + std::string(static_cast<std::size_t>(scale), '0'));
-    if (scale == 0) return Ascii(digits);
+    std::u16string digits = Decimal(value);
+    if (scale > 0) return digits.append(static_cast<std::size_t>(scale), u'0');
+    if (scale == 0) return digits;
     const bool negative = value < 0;
     if (negative) digits.erase(0, 1);
     const auto places = static_cast<std::size_t>(-scale);
-    if (digits.size() <= places) digits.insert(0, places + 1 - digits.size(), '0');
-    digits.insert(digits.size() - places, 1, '.');
-    return Ascii((negative ? "-" : "") + digits);
+    if (digits.size() <= places) digits.insert(0, places + 1 - digits.size(), u'0');
+    digits.insert(digits.size() - places, 1, u'.');
+    return negative ? u"-" + digits : digits;
 }
 
 template <typename T>
@@ -141,16 +122,18 @@ FirstValue ValueOf(const XSQLVAR& var) {
     }
     value.kind = FirstValue::Kind::Text;
     const char* data = var.sqldata;
+    // Texts come in the connection's character set, ISO8859_1.
     switch (var.sqltype & ~1) {
     case SQL_VARYING: {
         auto length = Read<ISC_SHORT>(data);
-        value.text = Latin1(data + sizeof(ISC_SHORT), static_cast<std::size_t>(length));
+        value.text =
+            Latin1ToUtf16(std::string_view(data + sizeof(ISC_SHORT), static_cast<std::size_t>(length)));
         break;
     }
     case SQL_TEXT: {
         auto length = static_cast<std::size_t>(var.sqllen);
         while (length > 0 && data[length - 1] == ' ') --length;
-        value.text = Latin1(data, length);
+        value.text = Latin1ToUtf16(std::string_view(data, length));
         break;
     }
     case SQL_SHORT: value.text = ScaledText(Read<ISC_SHORT>(data), var.sqlscale); break;
@@ -161,7 +144,7 @@ FirstValue ValueOf(const XSQLVAR& var) {
     case SQL_D_FLOAT: value.text = FloatText(Read<double>(data)); break;
     case SQL_BOOLEAN: value.text = *data != 0 ? u"True" : u"False"; break;
     default:
-        throw Error(u"EVariantTypeCastError", u"The query's value has SQL type " + Number(var.sqltype & ~1) +
+        throw Error(u"EVariantTypeCastError", u"The query's value has SQL type " + Decimal(var.sqltype & ~1) +
                                                   u", which is not read as text");
     }
     return value;
@@ -301,7 +284,7 @@ std::u16string LoadFailureText(const std::vector<LoadAttempt>& attempts) {
     }
     const std::uint32_t error = attempts.empty() ? 0 : attempts.back().load.error;
     if (error != 0)
-        text += u"Error " + Number(error) + u": the";
+        text += u"Error " + Decimal(error) + u": the";
     else
         text += u"The";
     text += u" Firebird database client library could not be loaded (tried " + names + u").";

@@ -10,22 +10,15 @@
 
 namespace vantrel::company {
 
-// Section "CONFIG" of BANCO.INI.
-struct DatabaseSettings {
-    std::u16string server;             // "SERVER": host of the database server
-    std::u16string base;               // "BASE": the database as the server knows it
-    std::u16string user;               // "USER"
-    std::u16string password;           // "PWD"
-    std::int32_t port = kDefaultPort;  // "PORT"
-};
-
 // BANCO.INI in the current directory: the directory as the platform reports it,
 // one separator (also after a root, where the system reads the doubled separator
 // as one) and the name.
 std::u16string SettingsPath(platform::Process& process);
 
-// Reads the five keys, in the order "SERVER", "BASE", "USER", "PWD", "PORT". A
-// missing key gives the empty text (PORT: 3050).
+// Reads the five keys of section "CONFIG", in the order "SERVER", "BASE",
+// "USER", "PWD", "PORT". A missing key gives the empty text (PORT:
+// kDefaultPort). DatabaseSettings is the connection's (connection.h): the
+// values go to it as they are read.
 DatabaseSettings ReadSettings(platform::Profiles& profiles, const std::u16string& path);
 
 // The port from its text: a text of more than two characters that starts with

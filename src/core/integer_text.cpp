@@ -1,17 +1,8 @@
 #include "core/integer_text.h"
 
+#include "core/ascii.h"
+
 namespace vantrel {
-
-namespace {
-
-int HexDigit(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 std::optional<std::int32_t> ParseIntegerText(std::u16string_view text) noexcept {
     std::size_t i = 0;
@@ -34,8 +25,7 @@ std::optional<std::int32_t> ParseIntegerText(std::u16string_view text) noexcept 
     // Accumulate in 64 bits; anything past 32 bits of magnitude fails either way.
     std::uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
-        const int digit =
-            hex ? HexDigit(text[i]) : (text[i] >= u'0' && text[i] <= u'9' ? text[i] - u'0' : -1);
+        const int digit = hex ? AsciiHexValue(text[i]) : (IsAsciiDigit(text[i]) ? text[i] - u'0' : -1);
         if (digit < 0) return std::nullopt;
         magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
         if (magnitude > 0xFFFFFFFFu) return std::nullopt;

@@ -89,13 +89,4 @@ std::string PlainAscii(std::u16string_view text) {
     return out;
 }
 
-std::u16string Number(std::uint64_t value) {
-    std::u16string out;
-    do {
-        out.insert(out.begin(), static_cast<char16_t>(u'0' + value % 10));
-        value /= 10;
-    } while (value != 0);
-    return out;
-}
-
 }  // namespace vantrel::trace

@@ -45,7 +45,4 @@ std::u16string Masked(std::u16string_view text, std::u16string_view secret);
 // UTF-16 code unit as \uXXXX.
 std::string PlainAscii(std::u16string_view text);
 
-// Decimal text of a number, for building lines.
-std::u16string Number(std::uint64_t value);
-
 }  // namespace vantrel::trace

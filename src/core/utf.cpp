@@ -66,70 +66,14 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
     std::u16string out(bytes.size(), u'\0');
     char16_t* o = out.data();
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        unsigned char b = p[i];
-        if (b < 0x80) {
-            *o++ = static_cast<char16_t>(b);
-            ++i;
+    const auto* const end = p + bytes.size();
+    while (p != end) {
+        if (*p < 0x80) {
+            *o++ = static_cast<char16_t>(*p++);
             continue;
         }
-        // Length and the allowed range of the second byte (excludes overlongs,
-        // surrogates and values above U+10FFFF).
-        int len = 0;
-        unsigned char lo = 0x80, hi = 0xBF;
         char32_t cp = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-            cp = b & 0x1F;
-        } else if (b == 0xE0) {
-            len = 3;
-            cp = b & 0x0F;
-            lo = 0xA0;
-        } else if (b >= 0xE1 && b <= 0xEC) {
-            len = 3;
-            cp = b & 0x0F;
-        } else if (b == 0xED) {
-            len = 3;
-            cp = b & 0x0F;
-            hi = 0x9F;
-        } else if (b >= 0xEE && b <= 0xEF) {
-            len = 3;
-            cp = b & 0x0F;
-        } else if (b == 0xF0) {
-            len = 4;
-            cp = b & 0x07;
-            lo = 0x90;
-        } else if (b >= 0xF1 && b <= 0xF3) {
-            len = 4;
-            cp = b & 0x07;
-        } else if (b == 0xF4) {
-            len = 4;
-            cp = b & 0x07;
-            hi = 0x8F;
-        }
-        if (len == 0) {
-            *o++ = u'\uFFFD';
-            ++i;
-            continue;
-        }
-        std::size_t j = i + 1;
-        bool ok = true;
-        for (int k = 1; k < len; ++k, ++j) {
-            unsigned char lower = k == 1 ? lo : 0x80;
-            unsigned char upper = k == 1 ? hi : 0xBF;
-            if (j >= n || p[j] < lower || p[j] > upper) {
-                ok = false;
-                break;
-            }
-            cp = (cp << 6) | (p[j] & 0x3F);
-        }
-        if (!ok) {
-            *o++ = u'\uFFFD';
-            i = j;  // resume at the byte that broke the sequence
-            continue;
-        }
+        DecodeUtf8(p, end, cp);
         if (cp >= 0x10000) {
             cp -= 0x10000;
             *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -137,10 +81,33 @@ std::u16string Utf8ToUtf16(std::string_view bytes) {
         } else {
             *o++ = static_cast<char16_t>(cp);
         }
-        i = j;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
+}
+
+bool IsUtf8(std::string_view bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* const end = p + bytes.size();
+    char32_t cp = 0;
+    while (p != end) {
+        if (*p < 0x80) {
+            ++p;
+        } else if (!DecodeUtf8(p, end, cp)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::u16string Latin1ToUtf16(std::string_view bytes) {
+    std::u16string text(bytes.size(), u'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<unsigned char>(bytes[i]);
+    return text;
+}
+
+std::u16string Utf8ElseLatin1(std::string_view bytes) {
+    return IsUtf8(bytes) ? Utf8ToUtf16(bytes) : Latin1ToUtf16(bytes);
 }
 
 std::u16string Ascii(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }

@@ -4,14 +4,13 @@
 #include <iterator>
 #include <string>
 
+#include "core/ascii.h"
 #include "core/error.h"
 #include "json/json.h"
 
 namespace vantrel::json {
 
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Whether the text reads as a finite double: an optional sign, digits, optionally a
 // point and digits, then optionally e or E, an optional sign and digits. Values too small for a double read
@@ -36,13 +35,13 @@ bool ReadsAsDouble(std::u16string_view text) {
     std::size_t int_digits = 0, digits = 0;
     // Position (among all mantissa digits) of the first non-zero digit.
     std::size_t first_nonzero = std::string_view::npos;
-    for (; i < ascii.size() && IsDigit(ascii[i]); ++i, ++int_digits, ++digits)
+    for (; i < ascii.size() && IsAsciiDigit(ascii[i]); ++i, ++int_digits, ++digits)
         if (ascii[i] != '0' && first_nonzero == std::string_view::npos) first_nonzero = digits;
     if (int_digits == 0) return false;
     if (i < ascii.size() && ascii[i] == '.') {
         ++i;
-        if (i == ascii.size() || !IsDigit(ascii[i])) return false;
-        for (; i < ascii.size() && IsDigit(ascii[i]); ++i, ++digits)
+        if (i == ascii.size() || !IsAsciiDigit(ascii[i])) return false;
+        for (; i < ascii.size() && IsAsciiDigit(ascii[i]); ++i, ++digits)
             if (ascii[i] != '0' && first_nonzero == std::string_view::npos) first_nonzero = digits;
     }
     long long exponent = 0;
@@ -50,8 +49,8 @@ bool ReadsAsDouble(std::u16string_view text) {
         ++i;
         bool negative = false;
         if (i < ascii.size() && (ascii[i] == '+' || ascii[i] == '-')) negative = ascii[i++] == '-';
-        if (i == ascii.size() || !IsDigit(ascii[i])) return false;
-        for (; i < ascii.size() && IsDigit(ascii[i]); ++i)
+        if (i == ascii.size() || !IsAsciiDigit(ascii[i])) return false;
+        for (; i < ascii.size() && IsAsciiDigit(ascii[i]); ++i)
             if (exponent < 1'000'000'000) exponent = exponent * 10 + (ascii[i] - '0');
         if (negative) exponent = -exponent;
     }

@@ -10,6 +10,9 @@
 #include <iterator>
 #include <utility>
 
+#include "core/ascii.h"
+#include "core/utf.h"
+
 namespace vantrel::json {
 
 namespace {
@@ -18,57 +21,6 @@ constexpr std::size_t kMaxOpenContainers = 512;
 constexpr char32_t kReplacement = 0xFFFD;
 
 using Byte = unsigned char;
-
-// Code units of either width are compared whole: a UTF-16 unit is never cut
-// down to a byte.
-bool IsDigit(char32_t c) { return c >= '0' && c <= '9'; }
-
-int HexDigit(char32_t c) {
-    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-    if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
-    return -1;
-}
-
-bool IsContinuation(Byte c) { return (c & 0xC0) == 0x80; }
-
-// Decodes one UTF-8 sequence starting at a byte of 0x80 or above. An ill-formed
-// sequence gives U+FFFD and consumes its maximal well-formed prefix (at least one
-// byte), so the byte that broke it is read again as the start of what follows.
-const Byte* DecodeUtf8(const Byte* p, const Byte* end, char32_t& out) {
-    const Byte lead = *p;
-    int trail;
-    Byte low = 0x80, high = 0xBF;  // bounds of the first continuation byte
-    char32_t cp;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        trail = 1;
-        cp = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        trail = 2;
-        cp = lead & 0x0F;
-        if (lead == 0xE0) low = 0xA0;   // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        trail = 3;
-        cp = lead & 0x07;
-        if (lead == 0xF0) low = 0x90;   // no overlong forms
-        if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
-    } else {
-        out = kReplacement;
-        return p + 1;
-    }
-    ++p;
-    for (int i = 0; i < trail; ++i, ++p) {
-        const bool ok = p < end && (i == 0 ? (*p >= low && *p <= high) : IsContinuation(*p));
-        if (!ok) {
-            out = kReplacement;
-            return p;
-        }
-        cp = (cp << 6) | (*p & 0x3F);
-    }
-    out = cp;
-    return p;
-}
 
 void AppendCodePoint(std::u16string& out, char32_t cp) {
     if (cp < 0x10000) {
@@ -92,9 +44,11 @@ struct Units<Byte> {
     static void SkipByteOrderMark(const Byte*& p, const Byte* end) {
         if (end - p >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3;
     }
+    // The one UTF-8 decoder: an ill-formed sequence gives U+FFFD, and the byte
+    // that broke it is read again, so a closing quote is never swallowed.
     static const Byte* Append(const Byte* p, const Byte* end, std::u16string& out) {
-        char32_t cp;
-        p = DecodeUtf8(p, end, cp);
+        char32_t cp = 0;
+        DecodeUtf8(p, end, cp);
         AppendCodePoint(out, cp);
         return p;
     }
@@ -332,7 +286,7 @@ bool Parser<Unit>::ReadEscapedString(const Unit* run, std::u16string& out) {
             if (end_ - p_ < 4) return false;
             unsigned unit = 0;
             for (int i = 0; i < 4; ++i) {
-                const int d = HexDigit(p_[i]);
+                const int d = AsciiHexValue(p_[i]);
                 if (d < 0) return false;
                 unit = unit * 16 + static_cast<unsigned>(d);
             }
@@ -350,19 +304,19 @@ template <typename Unit>
 bool Parser<Unit>::ReadNumber(Value& out) {
     const Unit* start = p_;
     if (*p_ == '-') ++p_;
-    if (p_ == end_ || !IsDigit(*p_)) return false;
+    if (p_ == end_ || !IsAsciiDigit(*p_)) return false;
     if (*p_++ != '0')
-        while (p_ < end_ && IsDigit(*p_)) ++p_;
+        while (p_ < end_ && IsAsciiDigit(*p_)) ++p_;
     if (p_ < end_ && *p_ == '.') {
         ++p_;
-        if (p_ == end_ || !IsDigit(*p_)) return false;
-        while (p_ < end_ && IsDigit(*p_)) ++p_;
+        if (p_ == end_ || !IsAsciiDigit(*p_)) return false;
+        while (p_ < end_ && IsAsciiDigit(*p_)) ++p_;
     }
     if (p_ < end_ && (*p_ == 'e' || *p_ == 'E')) {
         ++p_;
         if (p_ < end_ && (*p_ == '+' || *p_ == '-')) ++p_;
-        if (p_ == end_ || !IsDigit(*p_)) return false;
-        while (p_ < end_ && IsDigit(*p_)) ++p_;
+        if (p_ == end_ || !IsAsciiDigit(*p_)) return false;
+        while (p_ < end_ && IsAsciiDigit(*p_)) ++p_;
     }
     out = Value::NumberText(std::u16string(start, p_));
     return true;

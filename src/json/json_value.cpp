@@ -5,6 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "core/ascii.h"
+
 namespace vantrel::json {
 
 namespace {
@@ -151,7 +153,7 @@ const Value* FindByPath(const Value* value, std::u16string_view path) noexcept {
             const std::size_t digits_start = pos;
             std::size_t index = 0;
             bool too_big = false;
-            while (pos < path.size() && path[pos] >= u'0' && path[pos] <= u'9') {
+            while (pos < path.size() && IsAsciiDigit(path[pos])) {
                 if (index > (SIZE_MAX - 9) / 10)
                     too_big = true;
                 else

@@ -20,6 +20,7 @@
 #include <string>
 #include <utility>
 
+#include "core/ascii.h"
 #include "core/utf.h"
 #include "platform/http.h"
 #include "platform/libraries.h"
@@ -91,35 +92,16 @@ const CurlApi* Curl() {
 
 // libcurl's text for a code, without trailing white space and full stops.
 std::u16string CurlText(const CurlApi& curl, CURLcode code) {
-    std::string text = curl.easy_strerror(code);
-    while (!text.empty() && (text.back() == '.' || text.back() == ' ' || text.back() == '\t' ||
-                             text.back() == '\r' || text.back() == '\n')) {
-        text.pop_back();
-    }
-    return Utf8ToUtf16(text);
+    return Utf8ToUtf16(Trim(std::string_view(curl.easy_strerror(code)), "", ". \t\r\n"));
 }
 
 std::u16string Numbered(const CurlApi& curl, const char16_t* what, CURLcode code) {
-    return std::u16string(what) + u": (" + Ascii(std::to_string(static_cast<int>(code))) + u") " +
-           CurlText(curl, code);
+    return std::u16string(what) + u": (" + Decimal(static_cast<int>(code)) + u") " + CurlText(curl, code);
 }
 
-// Header bytes as text: UTF-8 when they are, else one character per byte.
-std::u16string HeaderText(std::string_view bytes) {
-    std::u16string text = Utf8ToUtf16(bytes);
-    if (text.find(u'\uFFFD') == std::u16string::npos) return text;
-    text.assign(bytes.begin(), bytes.end());
-    for (std::size_t i = 0; i < bytes.size(); ++i) text[i] = static_cast<unsigned char>(bytes[i]);
-    return text;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
+// A header line's part without the blanks around it, and without the line break
+// at its end.
+std::string_view TrimHeader(std::string_view s) { return Trim(s, kSpaceAndTab, " \t\r\n"); }
 
 // How far the exchange got, which decides the message of a failure.
 enum class Stage { Sending, Receiving, Headers, Body };
@@ -181,7 +163,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
             // A status line starts a new header block (after a 1xx reply too).
             t->reply.headers.clear();
             t->stage = Stage::Headers;
-            std::string_view rest = Trim(line);
+            std::string_view rest = TrimHeader(line);
             std::size_t space = rest.find(' ');
             std::string_view version = rest.substr(0, space);
             t->reply.version = version == "HTTP/1.0"                            ? HttpVersion::Http10
@@ -193,15 +175,15 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
             std::string_view code = rest.substr(0, code_end);
             std::uint32_t status = 0;
             for (char c : code) {
-                if (c < '0' || c > '9' || status > 99999) break;
+                if (!IsAsciiDigit(c) || status > 99999) break;
                 status = status * 10 + static_cast<std::uint32_t>(c - '0');
             }
             t->reply.status = status;
             t->reply.reason =
-                code_end == std::string_view::npos ? std::u16string() : HeaderText(rest.substr(code_end + 1));
+                code_end == std::string_view::npos ? std::u16string() : Utf8ElseLatin1(rest.substr(code_end + 1));
             return line.size();
         }
-        std::string_view content = Trim(line);
+        std::string_view content = TrimHeader(line);
         if (content.empty()) {
             // The end of a header block; after a 1xx reply another one follows.
             if (t->reply.status >= 200 || t->reply.status < 100) t->stage = Stage::Body;
@@ -210,7 +192,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         std::size_t colon = content.find(':');
         if (colon != std::string_view::npos) {
             t->reply.headers.push_back(
-                {HeaderText(Trim(content.substr(0, colon))), HeaderText(Trim(content.substr(colon + 1)))});
+                {Utf8ElseLatin1(TrimHeader(content.substr(0, colon))), Utf8ElseLatin1(TrimHeader(content.substr(colon + 1)))});
         }
         return line.size();
     } catch (...) {
@@ -256,8 +238,8 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 std::u16string UrlOf(const HttpRequest& request) {
-    return (request.secure ? u"https://" : u"http://") + request.host + u":" +
-           Ascii(std::to_string(request.port)) + request.target;
+    return (request.secure ? u"https://" : u"http://") + request.host + u":" + Decimal(request.port) +
+           request.target;
 }
 
 // One GET on its way, step by step: open (the easy handle and its settings),

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ascii.h"
 #include "platform/http.h"
 #include "platform/system_text_win32.h"
 #include "platform/wide_win32.h"
@@ -152,11 +153,6 @@ std::u16string ErrorText(DWORD code) {
     return win32::SystemText(code, api != nullptr ? api->module : nullptr);
 }
 
-std::u16string Decimal(DWORD value) {
-    std::string digits = std::to_string(value);
-    return std::u16string(digits.begin(), digits.end());
-}
-
 std::u16string Numbered(const char16_t* what, DWORD code) {
     return std::u16string(what) + u": (" + Decimal(code) + u") " + ErrorText(code);
 }
@@ -270,7 +266,7 @@ std::optional<unsigned long long> AnnouncedLength(const WinHttpApi& api, HINTERN
     bool digits = false;
     for (wchar_t c : text) {
         if (c == L' ' || c == L'\t') continue;
-        if (c < L'0' || c > L'9' || length > (~0ULL - 9) / 10) return std::nullopt;
+        if (!IsAsciiDigit(c) || length > (~0ULL - 9) / 10) return std::nullopt;
         length = length * 10 + static_cast<unsigned>(c - L'0');
         digits = true;
     }
@@ -278,11 +274,10 @@ std::optional<unsigned long long> AnnouncedLength(const WinHttpApi& api, HINTERN
     return length;
 }
 
+// A header's name or value without the blanks around it and the carriage
+// return at the end of its line.
 std::u16string Trimmed(std::wstring_view text) {
-    while (!text.empty() && (text.front() == L' ' || text.front() == L'\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t' || text.back() == L'\r')) {
-        text.remove_suffix(1);
-    }
+    text = Trim(text, kSpaceAndTab, " \t\r");
     return win32::FromWide(text.data(), text.size());
 }
 

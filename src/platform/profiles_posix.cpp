@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "core/ascii.h"
 #include "core/utf.h"
 #include "platform/codeset_posix.h"
 #include "platform/profiles.h"
@@ -15,28 +16,14 @@ namespace vantrel::platform {
 
 namespace {
 
-// Blanks around names and values: the C0 white space, Ctrl-Z (an old end-of-file
-// mark) and the space.
-bool IsBlank(char16_t c) { return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x20; }
+// Blanks around names and values: the C0 white space (tab to carriage return),
+// Ctrl-Z (an old end-of-file mark) and the space.
+constexpr std::string_view kBlanks = "\t\n\v\f\r\x1A ";
 
-std::u16string_view Trim(std::u16string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
+std::u16string_view TrimBlanks(std::u16string_view text) { return Trim(text, kBlanks); }
 
 // Names and values are C strings to the Windows service: a NUL ends them.
 std::u16string_view UpToNul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
-
-char16_t FoldAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; }
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    }
-    return true;
-}
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -92,7 +79,7 @@ Line ParseLine(std::u16string_view text) {
         std::size_t close = text.rfind(u']');
         if (close != 0 && close != std::u16string_view::npos) {
             line.header = true;
-            line.name = UpToNul(Trim(text.substr(1, close - 1)));
+            line.name = UpToNul(TrimBlanks(text.substr(1, close - 1)));
             return line;
         }
     }
@@ -101,9 +88,9 @@ Line ParseLine(std::u16string_view text) {
         line.name = UpToNul(text);
         return line;
     }
-    line.name = UpToNul(Trim(text.substr(0, equals)));
+    line.name = UpToNul(TrimBlanks(text.substr(0, equals)));
     line.has_value = true;
-    line.value = UpToNul(Trim(text.substr(equals + 1)));
+    line.value = UpToNul(TrimBlanks(text.substr(equals + 1)));
     return line;
 }
 
@@ -145,26 +132,26 @@ std::u16string ProfileValue(std::string_view bytes, std::u16string_view section,
                             const std::u16string& default_value) {
     std::u16string fallback = default_value.substr(0, Profiles::kValueBuffer - 1);
     const std::u16string text = DecodeProfile(bytes);
-    const std::u16string_view wanted_section = Trim(section);
-    const std::u16string_view wanted_key = Trim(key);
+    const std::u16string_view wanted_section = TrimBlanks(section);
+    const std::u16string_view wanted_key = TrimBlanks(key);
 
     // Keys before the first header belong to a section without a name. Only
     // the first section of the wanted name is searched.
-    bool inside = SameName(u"", wanted_section);
+    bool inside = EqualsIgnoringAsciiCase(u"", wanted_section);
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find_first_of(u"\r\n", pos);
         if (end == std::u16string::npos) end = text.size();
-        std::u16string_view raw = Trim(std::u16string_view(text).substr(pos, end - pos));
+        std::u16string_view raw = TrimBlanks(std::u16string_view(text).substr(pos, end - pos));
         pos = end + 1;
         if (raw.empty()) continue;
         Line line = ParseLine(raw);
         if (line.header) {
             if (inside) return fallback;  // the wanted section ended without the key
-            inside = SameName(line.name, wanted_section);
+            inside = EqualsIgnoringAsciiCase(line.name, wanted_section);
             continue;
         }
-        if (inside && SameName(line.name, wanted_key)) {
+        if (inside && EqualsIgnoringAsciiCase(line.name, wanted_key)) {
             return line.has_value ? CopyValue(line.value) : fallback;
         }
     }

@@ -1,5 +1,6 @@
 #include "provisioning/launcher.h"
 
+#include "core/ascii.h"
 #include "core/trace.h"
 
 namespace vantrel::provisioning {
@@ -23,7 +24,7 @@ bool AguardaServicoRodando(platform::Programs& programs, platform::Clock& clock,
     const auto start = static_cast<std::uint32_t>(clock.Ticks());
     if (trace::On()) {
         trace::Line("provisioning",
-                    u"waiting up to " + trace::Number(TempoLimite) + u" ms for the service " + NomeServico);
+                    u"waiting up to " + Decimal(TempoLimite) + u" ms for the service " + NomeServico);
     }
     for (;;) {
         bool running = false;
@@ -36,7 +37,7 @@ bool AguardaServicoRodando(platform::Programs& programs, platform::Clock& clock,
             const std::uint32_t elapsed = static_cast<std::uint32_t>(clock.Ticks()) - start;
             trace::Line("provisioning", u"service " + NomeServico +
                                             (running ? u" running" : u" not running") + u" after " +
-                                            trace::Number(elapsed) + u" ms");
+                                            Decimal(elapsed) + u" ms");
         }
         if (running) return true;
         clock.Sleep(kServicePollPause);

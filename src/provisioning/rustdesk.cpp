@@ -1,5 +1,6 @@
 #include "provisioning/rustdesk.h"
 
+#include "core/ascii.h"
 #include "core/error.h"
 #include "core/path.h"
 #include "core/trace.h"
@@ -84,7 +85,7 @@ void InstalaExecutaRustDesk(platform::Platform& sys, std::u16string_view path_di
     const bool up = AguardaServicoRodando(sys.programs, sys.clock, kServiceName, kServiceBudget);
     if (tracing)
         note(up ? std::u16string(u"the service is running") : std::u16string(u"the service is not running"));
-    if (tracing) note(u"pause of " + trace::Number(kAfterServicePause) + u" ms");
+    if (tracing) note(u"pause of " + Decimal(kAfterServicePause) + u" ms");
     sys.clock.Sleep(kAfterServicePause);
     if (sys.files.Exists(client)) {
         if (tracing) note(u"client " + client + u" is there after the install; configure it and start it");

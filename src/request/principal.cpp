@@ -3,6 +3,7 @@
 #include "accesskey/access_key.h"
 #include "accesskey/device_identity.h"
 #include "company/dm.h"
+#include "core/ascii.h"
 #include "core/error.h"
 #include "core/path.h"
 #include "core/server_host.h"
@@ -63,7 +64,7 @@ void TPrincipal::BaixaDadosTivra(const std::u16string& IdPc, const std::u16strin
     KeyRustdesk.clear();
     KeyRustdesk = accesskey::RequestAccessKey(sys_.http, FCNPJ, id, name);
     trace::Conceal(KeyRustdesk);
-    if (trace::On()) trace::Line("key", u"a key of " + trace::Number(KeyRustdesk.size()) + u" characters");
+    if (trace::On()) trace::Line("key", u"a key of " + Decimal(KeyRustdesk.size()) + u" characters");
 }
 
 void TPrincipal::ConfiguraRustDesk() {
@@ -96,7 +97,7 @@ void TPrincipal::ProcessaSolicitacao(bool Ler) {
             std::int32_t kind = 0;
             const bool read = TentaObterInteiro(JsEntrada.get(), u"solicitacao", kind);
             if (trace::On()) {
-                trace::Line("start", read ? u"request kind " + Ascii(std::to_string(kind))
+                trace::Line("start", read ? u"request kind " + Decimal(kind)
                                      : JsEntrada
                                          ? u"request kind 0: no integer \"solicitacao\" in the request"
                                          : u"request kind 0: the request is not JSON");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/ascii.h"
 #include "core/error.h"
 #include "core/utf.h"
 
@@ -46,7 +47,7 @@ std::u16string InputErrorText(std::uint32_t error) {
     case 100: return u"Read beyond end of file";
     case 101: return u"Disk full";
     case 106: return u"Invalid numeric input";
-    default: return u"I/O error " + Ascii(std::to_string(error));
+    default: return u"I/O error " + Decimal(error);
     }
 }
 
