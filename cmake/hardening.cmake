@@ -32,6 +32,10 @@ add_link_options(-fstack-protector-strong)
 
 if(WIN32)
     add_link_options(-static LINKER:--dynamicbase LINKER:--nxcompat)
+    # The canaries make the code bigger; the stripped vantrel.exe stays within
+    # 1 MiB when the functions and data that nothing uses are left out.
+    add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffunction-sections$<SEMICOLON>-fdata-sections>)
+    add_link_options(LINKER:--gc-sections)
 else()
     set(CMAKE_POSITION_INDEPENDENT_CODE ON)
     include(CheckPIESupported)
