@@ -37,9 +37,11 @@ if(WIN32)
     add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffunction-sections$<SEMICOLON>-fdata-sections>)
     add_link_options(LINKER:--gc-sections)
 else()
-    set(CMAKE_POSITION_INDEPENDENT_CODE ON)
-    include(CheckPIESupported)
-    check_pie_supported(LANGUAGES C CXX)
+    # -fPIE for every object, the libraries' too (CMake's own switch would
+    # compile those -fPIC, which keeps GCC from inlining across their
+    # functions); Debian's GCC does the same by default.
+    add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fPIE>)
+    add_link_options($<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:-pie>)
     add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fcf-protection>)
     add_link_options(LINKER:-z,relro LINKER:-z,now LINKER:-z,noexecstack)
     if(NOT VANTREL_SANITIZE AND NOT VANTREL_FUZZ)
