@@ -285,12 +285,10 @@ TEST_F(ProvisioningToolTest, EmptyKey) {
 // settings give.
 TEST_F(ProvisioningToolTest, KeyServiceThroughTheProxyOfTheConfigurationScript) {
     const std::string host = Utf16ToUtf8(ServerHost());
-    const std::string script = "function FindProxyForURL(url, host) {\n"
-                               "    if (host == \"" + host + "\") return \"PROXY 127.0.0.1:" +
-                               std::to_string(key_service.port()) +
-                               "\";\n"
-                               "    return \"DIRECT\";\n"
-                               "}\n";
+    const std::string proxy = "127.0.0.1:" + std::to_string(key_service.port());
+    // The key service as the proxy for the server's host, a direct connection for any other.
+    const std::string script = "function FindProxyForURL(url, host) {\n    return host == \"" + host +
+                               "\" ? \"PROXY " + proxy + "\" : \"DIRECT\";\n}\n";
     testing::HttpTestServer scripts;
     scripts.Script(std::vector<testing::ScriptedReply>(
         10, testing::HttpReply(200, "OK", {{"Content-Type", "application/x-ns-proxy-autoconfig"}}, script)));

@@ -104,14 +104,15 @@ const char* CtrlC() {
     SetConsoleCtrlHandler(OnCtrl, TRUE);
     FARPROC routine = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine");
     if (routine == nullptr) return "ctrl-c not delivered\n";
-    HANDLE thread = CreateThread(nullptr, 0,
-                                 reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(routine)),
-                                 reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_C_EVENT)), 0, nullptr);
+    HANDLE thread = CreateThread(
+        nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(routine)),
+        reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_C_EVENT)), 0, nullptr);
     if (thread == nullptr) return "ctrl-c not delivered\n";
     const bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
     CloseHandle(thread);
     if (!ended) return "ctrl-c not delivered\n";
-    return InterlockedCompareExchange(&ctrl_c_handled, 0, 0) != 0 ? "ctrl-c reaches it\n" : "ctrl-c kept out\n";
+    return InterlockedCompareExchange(&ctrl_c_handled, 0, 0) != 0 ? "ctrl-c reaches it\n"
+                                                                  : "ctrl-c kept out\n";
 }
 
 }  // namespace
@@ -135,8 +136,7 @@ int main() {
     Append(self + L".log", line + "\n");
 
     if (argc > 2 && std::wcscmp(argv[1], L"--sleep-ms") == 0) Sleep(static_cast<DWORD>(_wtoi(argv[2])));
-    if (argc > 1 && std::wcscmp(argv[1], L"--ctrl-c") == 0)
-        Append(self + L".log", CtrlC());
+    if (argc > 1 && std::wcscmp(argv[1], L"--ctrl-c") == 0) Append(self + L".log", CtrlC());
     if (argc > 1 && std::wcscmp(argv[1], L"--silent-install") == 0 &&
         Variable(L"VANTREL_STAND_IN_INSTALL").find(L"client") != std::wstring::npos) {
         std::wstring base = Variable(L"ProgramW6432");
