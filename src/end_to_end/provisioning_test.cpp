@@ -20,8 +20,10 @@
 
 #include "core/server_host.h"
 #include "core/utf.h"
+#include "testing/http_server.h"
 #include "testing/run_program.h"
 #include "testing/tool_fixture.h"
+#include "testing/user_proxy.h"
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -275,6 +277,34 @@ TEST_F(ProvisioningToolTest, EmptyKey) {
     EXPECT_EQ(Run().out, kSuccess);
     EXPECT_EQ(Record(client + ".log", 2), (std::vector<std::string>{"", kConfig + "]"}));
 }
+
+#ifdef _WIN32
+// A customer whose Internet Options name an automatic configuration script:
+// the key service is reached through the proxy that the script picks for the
+// server's host (the local key service), fetched from the address the
+// settings give.
+TEST_F(ProvisioningToolTest, KeyServiceThroughTheProxyOfTheConfigurationScript) {
+    const std::string host = Utf16ToUtf8(ServerHost());
+    const std::string proxy = "127.0.0.1:" + std::to_string(key_service.port());
+    // The key service as the proxy for the server's host, a direct connection for any other.
+    const std::string script = "function FindProxyForURL(url, host) {\n    return host == \"" + host +
+                               "\" ? \"PROXY " + proxy + "\" : \"DIRECT\";\n}\n";
+    testing::HttpTestServer scripts;
+    scripts.Script(std::vector<testing::ScriptedReply>(
+        10, testing::HttpReply(200, "OK", {{"Content-Type", "application/x-ns-proxy-autoconfig"}}, script)));
+    testing::ScopedUserProxy settings(
+        testing::ConfigurationScript{"http://127.0.0.1:" + std::to_string(scripts.port()) + "/proxy.pac"});
+    Copy(STAND_IN, client);
+
+    EXPECT_EQ(Run().out, kSuccess);
+    EXPECT_EQ(AskedFor().rfind("http://" + host + ":3002/api/acessoremoto?cnpj=&id_dispositivo=", 0), 0u)
+        << AskedFor();
+    const auto fetched = scripts.Requests();
+    ASSERT_FALSE(fetched.empty());
+    EXPECT_EQ(fetched[0].target, "/proxy.pac");
+    EXPECT_EQ(Record(client + ".log", 2), (std::vector<std::string>{"", kConfig + "Key+/=9]"}));
+}
+#endif
 
 #ifndef _WIN32
 // The tax id from a real database, punctuation removed; a database that cannot

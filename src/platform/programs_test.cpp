@@ -110,6 +110,36 @@ TEST(ProgramsTest, WaitsOnlyWhenAsked) {
     EXPECT_EQ(AwaitRecord(record, 2), "[--sleep-ms] [700]\n[--sleep-ms] [3000]\n");
 }
 
+// A Ctrl+C typed in the console the tool runs in must not reach the programs
+// it starts: each runs in a process group of its own. The stand-in tells
+// whether a Ctrl+C of its starter's console reaches it; started plainly, as the
+// control, it does.
+TEST(ProgramsTest, CtrlCOfTheConsoleDoesNotReachStartedPrograms) {
+#ifdef _WIN32
+    // Ctrl+C on for this process, as in a technician's console: a process that
+    // has it off passes that on to every program it starts.
+    SetConsoleCtrlHandler(nullptr, FALSE);
+#endif
+    testing::TempDir dir;
+    const std::string program = dir.File("rustdesk.exe");
+    const std::string record = PlaceStandIn(program);
+
+    testing::ProgramRun plain;
+    plain.program = program;
+    plain.args = {"--ctrl-c"};
+    EXPECT_EQ(testing::RunProgram(plain).exit_code, 0);
+    std::string expected = "[--ctrl-c]\nctrl-c reaches it\n";
+    std::size_t lines = 2;
+    EXPECT_EQ(AwaitRecord(record, lines), expected);
+
+    for (bool visible : {true, false}) {
+        RealPrograms().Start(Quote(Utf8ToUtf16(program)) + u" --ctrl-c", true, visible);
+        expected += "[--ctrl-c]\nctrl-c kept out\n";
+        lines += 2;
+        EXPECT_EQ(AwaitRecord(record, lines), expected) << "visible: " << visible;
+    }
+}
+
 TEST(ProgramsTest, EnvironmentIsReadWhole) {
     const std::string value(5000, 'v');
 #ifdef _WIN32

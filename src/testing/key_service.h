@@ -29,6 +29,8 @@ public:
     // Every request is answered with `reply` from now on.
     void Answer(const ScriptedReply& reply);
     std::vector<ReceivedRequest> Requests() { return server_.Requests(); }
+    // The loopback port it listens on: the proxy the settings name.
+    int port() const { return server_.port(); }
 
     // What to add to a child's environment so that it reaches this service.
     std::vector<std::pair<std::string, std::string>> Environment() const;

@@ -3,6 +3,11 @@
 // Every run appends one line to "<its own path>.log": its arguments after the
 // program name, each in brackets, separated by blanks. Then:
 //   --sleep-ms N       sleeps N milliseconds before it ends;
+//   --ctrl-c           appends a second line, "ctrl-c reaches it" or "ctrl-c
+//                      kept out": whether a Ctrl+C of the terminal it was
+//                      started from reaches it. The terminal sends its SIGINT
+//                      to the foreground process group, the starter's; a
+//                      program that leads a group of its own is outside it;
 //   --silent-install   with VANTREL_STAND_IN_INSTALL holding "client", copies
 //                      itself to $ProgramW6432 (or $ProgramFiles)
 //                      /RustDesk/rustdesk.exe; holding "service", leaves a
@@ -72,6 +77,10 @@ int main(int argc, char** argv) {
     { std::ofstream(self + ".log", std::ios::app) << line << "\n"; }
     if (argc > 2 && std::strcmp(argv[1], "--sleep-ms") == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[2])));
+    }
+    if (argc > 1 && std::strcmp(argv[1], "--ctrl-c") == 0) {
+        std::ofstream(self + ".log", std::ios::app)
+            << (getpgrp() == getpid() ? "ctrl-c kept out\n" : "ctrl-c reaches it\n");
     }
     if (argc > 1 && std::strcmp(argv[1], "--silent-install") == 0) {
         if (Holds("VANTREL_STAND_IN_INSTALL", "client")) InstallClient(self);

@@ -4,6 +4,9 @@
 // after the program name as CommandLineToArgvW splits them, each in brackets,
 // separated by blanks. Then:
 //   --sleep-ms N       sleeps N milliseconds before it ends;
+//   --ctrl-c           appends a second line, "ctrl-c reaches it" or "ctrl-c
+//                      kept out": whether a Ctrl+C of the console it was
+//                      started from reaches its handlers (see CtrlC);
 //   --silent-install   with VANTREL_STAND_IN_INSTALL holding "client", copies
 //                      itself to %ProgramW6432% (or %ProgramFiles%)
 //                      \RustDesk\rustdesk.exe; holding "service", registers
@@ -85,6 +88,33 @@ void InstallService(const std::wstring& self) {
     CloseServiceHandle(manager);
 }
 
+volatile LONG ctrl_c_handled = 0;
+
+BOOL WINAPI OnCtrl(DWORD event) {
+    if (event == CTRL_C_EVENT) InterlockedExchange(&ctrl_c_handled, 1);
+    return TRUE;
+}
+
+// A Ctrl+C delivered the way the console delivers one: kernel32's CtrlRoutine
+// run on a new thread of this process. It calls the handlers unless Ctrl+C is
+// off for the process, as it is for one started in a new process group (and
+// for the children of a process that turned it off). The line to record; "not
+// delivered" when the routine cannot be run or does not end within 10 s.
+const char* CtrlC() {
+    SetConsoleCtrlHandler(OnCtrl, TRUE);
+    FARPROC routine = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine");
+    if (routine == nullptr) return "ctrl-c not delivered\n";
+    HANDLE thread = CreateThread(
+        nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void (*)()>(routine)),
+        reinterpret_cast<void*>(static_cast<ULONG_PTR>(CTRL_C_EVENT)), 0, nullptr);
+    if (thread == nullptr) return "ctrl-c not delivered\n";
+    const bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    if (!ended) return "ctrl-c not delivered\n";
+    return InterlockedCompareExchange(&ctrl_c_handled, 0, 0) != 0 ? "ctrl-c reaches it\n"
+                                                                  : "ctrl-c kept out\n";
+}
+
 }  // namespace
 
 int main() {
@@ -106,6 +136,7 @@ int main() {
     Append(self + L".log", line + "\n");
 
     if (argc > 2 && std::wcscmp(argv[1], L"--sleep-ms") == 0) Sleep(static_cast<DWORD>(_wtoi(argv[2])));
+    if (argc > 1 && std::wcscmp(argv[1], L"--ctrl-c") == 0) Append(self + L".log", CtrlC());
     if (argc > 1 && std::wcscmp(argv[1], L"--silent-install") == 0 &&
         Variable(L"VANTREL_STAND_IN_INSTALL").find(L"client") != std::wstring::npos) {
         std::wstring base = Variable(L"ProgramW6432");

@@ -9,12 +9,25 @@
 #include "testing/test_only.h"
 
 #include <memory>
+#include <string>
 
 namespace vantrel::testing {
+
+#ifdef _WIN32
+// The address of an automatic configuration (PAC) script.
+struct ConfigurationScript {
+    std::string url;
+};
+#endif
 
 class ScopedUserProxy {
 public:
     explicit ScopedUserProxy(int port);
+#ifdef _WIN32
+    // Windows: the settings name the configuration script at `script.url`
+    // ("Use automatic configuration script"), with no fixed proxy.
+    explicit ScopedUserProxy(const ConfigurationScript& script);
+#endif
     ~ScopedUserProxy();
     ScopedUserProxy(const ScopedUserProxy&) = delete;
     ScopedUserProxy& operator=(const ScopedUserProxy&) = delete;
