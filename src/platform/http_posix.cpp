@@ -179,8 +179,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
                 status = status * 10 + static_cast<std::uint32_t>(c - '0');
             }
             t->reply.status = status;
-            t->reply.reason =
-                code_end == std::string_view::npos ? std::u16string() : Utf8ElseLatin1(rest.substr(code_end + 1));
+            t->reply.reason = code_end == std::string_view::npos ? std::u16string()
+                                                                 : Utf8ElseLatin1(rest.substr(code_end + 1));
             return line.size();
         }
         std::string_view content = TrimHeader(line);
@@ -191,8 +191,8 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
         }
         std::size_t colon = content.find(':');
         if (colon != std::string_view::npos) {
-            t->reply.headers.push_back(
-                {Utf8ElseLatin1(TrimHeader(content.substr(0, colon))), Utf8ElseLatin1(TrimHeader(content.substr(colon + 1)))});
+            t->reply.headers.push_back({Utf8ElseLatin1(TrimHeader(content.substr(0, colon))),
+                                        Utf8ElseLatin1(TrimHeader(content.substr(colon + 1)))});
         }
         return line.size();
     } catch (...) {
