@@ -19,26 +19,26 @@ void Report(const char* what, const FaultTally& tally) {
     std::printf("[ faults   ] %s: %zu runs, %zu failure points injected\n", what, tally.runs, tally.injected);
 }
 
-TEST(FaultInjectionTest, EveryFailingCallKeepsThePromise) {
+// Every kind of run through `harness`, each with at least one failure injected.
+template <typename Harness>
+void EveryKindOfRun(const char* what, Harness harness) {
     FaultTally total;
     for (RunKind kind : AllRunKinds()) {
         SCOPED_TRACE(NameOf(kind));
-        const FaultTally tally = testing::EveryFailingCall(kind);
+        const FaultTally tally = harness(kind);
         EXPECT_GT(tally.injected, 0u);
         total += tally;
     }
-    Report("every failing call", total);
+    Report(what, total);
+}
+
+TEST(FaultInjectionTest, EveryFailingCallKeepsThePromise) {
+    EveryKindOfRun("every failing call", [](RunKind kind) { return testing::EveryFailingCall(kind); });
 }
 
 TEST(FaultInjectionTest, EveryFailingAllocationKeepsThePromise) {
-    FaultTally total;
-    for (RunKind kind : AllRunKinds()) {
-        SCOPED_TRACE(NameOf(kind));
-        const FaultTally tally = testing::EveryFailingAllocation(kind);
-        EXPECT_GT(tally.injected, 0u);
-        total += tally;
-    }
-    Report("every failing allocation", total);
+    EveryKindOfRun("every failing allocation",
+                   [](RunKind kind) { return testing::EveryFailingAllocation(kind); });
 }
 
 // With the support trace on, to a real file: a failure while a line is made
